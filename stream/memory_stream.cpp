@@ -12,6 +12,14 @@ TLargeMemoryStream::~TLargeMemoryStream() {
 }
 
 void TLargeMemoryStream::SetSize(int64_t newSize) {
+    const int32_t oldSize = Size;
+    Resize(newSize);
+    // Bytes the stream grows by read as zeros, as they do in a file, never as old heap contents.
+    if (Size > oldSize)
+        std::memset(Memory + oldSize, 0, static_cast<size_t>(Size - oldSize));
+}
+
+void TLargeMemoryStream::Resize(int64_t newSize) {
     if (newSize < 0 || newSize >= (int64_t{1} << 31))
         throw ELargeStreamError(SStreamSizeNotCorrect);
     const int64_t capacity = (newSize + 4095) / 4096 * 4096;
@@ -47,7 +55,7 @@ int32_t TLargeMemoryStream::Write(const void* buffer, int32_t count) {
         return 0;
     const int64_t end = int64_t{Position} + count;
     if (end > Size)
-        SetSize(end);
+        Resize(end); // every new byte is written below: Position never lies beyond Size
     std::memcpy(Memory + Position, buffer, static_cast<size_t>(count));
     Position = static_cast<int32_t>(end);
     return count;

@@ -15,12 +15,16 @@ public:
     int32_t Write(const void* buffer, int32_t count) override;
     int64_t Seek(int64_t offset, uint16_t origin) override;
     // Capacity follows the size in steps of 4096 bytes; sizes outside 0 .. 2^31 - 1 are refused.
+    // Growing fills the new bytes with zeros.
     void SetSize(int64_t newSize) override;
 
     uint8_t* GetMemory() const { return Memory; }
     int64_t GetCapacity() const { return Capacity; }
 
 private:
+    // SetSize without filling the new bytes.
+    void Resize(int64_t newSize);
+
     uint8_t* Memory = nullptr;
     int32_t Position = 0;
     int32_t Size = 0;
