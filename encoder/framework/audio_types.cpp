@@ -1,6 +1,7 @@
 #include "encoder/framework/audio_types.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace quillset {
 
@@ -67,8 +68,11 @@ int32_t GetAudioBitRateListCount(uint8_t streamType) {
 }
 
 int32_t GetAudioBitRate(uint8_t streamType, int32_t channels, int32_t index, int32_t samplingFrequency) {
-    if (streamType == MPEGAudioEncoder_StreamType_LinearPCM)
-        return index == 0 ? samplingFrequency * channels * 16 : 0;
+    if (streamType == MPEGAudioEncoder_StreamType_LinearPCM) {
+        // Computed wide so that absurd frequencies give an absurd rate, never a wrapped one.
+        const int64_t rate = int64_t{samplingFrequency} * channels * 16;
+        return index == 0 && rate > 0 && rate <= INT32_MAX ? static_cast<int32_t>(rate) : 0;
+    }
     if (streamType > MPEGAudioEncoder_StreamType_Dolby_AC3 || index < 0 || index > 15)
         return 0;
     return kBitRates[streamType][channels > 1 ? 1 : 0][index] * 1000;

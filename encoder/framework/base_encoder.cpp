@@ -29,8 +29,11 @@ void TMPEGBaseVideoEncoder::PictureEncoded(const TMPEGVideoEncoder_PictureReport
 
 std::unique_ptr<TMPEGVideo_YUVImage> TMPEGBaseVideoEncoder::NewImage() {
     std::lock_guard lock(ImageLock());
-    if (!ImagePool && GetImagePoolSize() > 0)
-        ImagePool = std::make_unique<TMPEGVideo_YUVImagePool>(GetImagePoolSize());
+    if (!ImagePool) {
+        const int32_t capacity = GetImagePoolSize();
+        if (capacity > 0)
+            ImagePool = std::make_unique<TMPEGVideo_YUVImagePool>(capacity);
+    }
     TMPEGVideo_YUVImageFormat format;
     GetImageFormat(format);
     return std::make_unique<TMPEGVideo_YUVImage>(ImagePool.get(), format);

@@ -60,8 +60,8 @@ constexpr TErrorText kErrorTexts[] = {
 };
 
 // Appends one conversion (the text from '%' to the conversion letter) formatted with arg.
-void AppendConversion(std::string& out, std::string spec, const TErrorArgument* arg) {
-    const char conversion = spec.back();
+void AppendConversion(std::string& out, std::string directive, const TErrorArgument* arg) {
+    const char conversion = directive.back();
     switch (conversion) {
     case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': {
         int64_t value = 0;
@@ -71,8 +71,8 @@ void AppendConversion(std::string& out, std::string spec, const TErrorArgument* 
             else if (const auto* d = std::get_if<double>(arg))
                 value = static_cast<int64_t>(*d);
         }
-        spec.insert(spec.size() - 1, "ll");
-        out += FormatText(spec.c_str(), static_cast<long long>(value));
+        directive.insert(directive.size() - 1, "ll");
+        out += FormatText(directive.c_str(), static_cast<long long>(value));
         break;
     }
     case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': {
@@ -83,7 +83,7 @@ void AppendConversion(std::string& out, std::string spec, const TErrorArgument* 
             else if (const auto* i = std::get_if<int64_t>(arg))
                 value = static_cast<double>(*i);
         }
-        out += FormatText(spec.c_str(), value);
+        out += FormatText(directive.c_str(), value);
         break;
     }
     default: { // 's' and anything unknown: the argument as text
@@ -96,8 +96,8 @@ void AppendConversion(std::string& out, std::string spec, const TErrorArgument* 
             else
                 value = std::to_string(std::get<double>(*arg));
         }
-        spec.back() = 's';
-        out += FormatText(spec.c_str(), value.c_str());
+        directive.back() = 's';
+        out += FormatText(directive.c_str(), value.c_str());
         break;
     }
     }

@@ -3,7 +3,9 @@
 // process-wide lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -17,6 +19,10 @@ struct TColorConversionTable;
 std::recursive_mutex& ImageLock();
 
 // What a video encoder accepts; also the key under which pixel memory is recycled.
+//
+// Only 4:2:0 and 4:2:2 pictures can be held: a plane buffer or image of any other ChromaFormat
+// (4:4:4 included) is refused with EMPEGVideoEncoderYUVError "Illegal picture", as is a
+// negative Width or Height and a picture whose planes would not fit in 2^31 bytes.
 struct TMPEGVideo_YUVImageFormat {
     int32_t ChromaFormat = 0; // 1 = 4:2:0, 2 = 4:2:2
     int32_t Width = 0;        // luma width
@@ -75,9 +81,12 @@ public:
     TMPEGVideo_YUVImagePool(const TMPEGVideo_YUVImagePool&) = delete;
     TMPEGVideo_YUVImagePool& operator=(const TMPEGVideo_YUVImagePool&) = delete;
 
-    // An idle buffer of exactly this (already rounded) format, or a new one. Call under ImageLock.
+    // The first idle buffer whose stored (rounded) format equals `format` in every field, or a
+    // new buffer appended to the list. A request whose sizes are not already rounded and derived
+    // never matches a stored format and always gets a new buffer. Takes ImageLock.
     TMPEGVideo_YUVPlaneBuffer* Acquire(const TMPEGVideo_YUVImageFormat& format);
-    // Called when the last image of a buffer goes away. Call under ImageLock.
+    // Called when the last image of a buffer goes away: with a positive Capacity and more than
+    // Capacity buffers in the list the buffer is freed, otherwise it stays idle. Takes ImageLock.
     void Release(TMPEGVideo_YUVPlaneBuffer* buffer);
 
     int32_t GetCapacity() const { return Capacity; }
@@ -88,16 +97,22 @@ private:
     std::vector<TMPEGVideo_YUVPlaneBuffer*> Buffers;
 };
 
-// A new plane buffer (not in any pool) of the format, rounded and derived.
+// A new plane buffer (not in any pool, RefCount 0) of the format: Width and Height rounded up
+// to multiples of 16, the chroma sizes derived from them. Raises "Illegal picture" for a format
+// that cannot be held (see TMPEGVideo_YUVImageFormat).
 TMPEGVideo_YUVPlaneBuffer* NewPlaneBuffer(const TMPEGVideo_YUVImageFormat& format);
+// Frees the memory and the record; null does nothing.
 void FreePlaneBuffer(TMPEGVideo_YUVPlaneBuffer* buffer);
 
+// Images come and go on any thread: attaching to and leaving a buffer take ImageLock. The
+// pixels themselves are not guarded; whoever holds an image decides who writes them.
 class TMPEGVideo_YUVImage {
 public:
     // A new image on a buffer from the pool (or a buffer of its own when pool is null).
     TMPEGVideo_YUVImage(TMPEGVideo_YUVImagePool* pool, const TMPEGVideo_YUVImageFormat& format);
-    // A second image on the same buffer as source: no pixels are copied.
-    static TMPEGVideo_YUVImage* CreateShared(const TMPEGVideo_YUVImage& source);
+    // A second image on the same buffer as source, owned by the caller: no pixels are copied.
+    static std::unique_ptr<TMPEGVideo_YUVImage> CreateShared(const TMPEGVideo_YUVImage& source);
+    // The last image of a buffer returns it to its pool, or frees it when it has none.
     ~TMPEGVideo_YUVImage();
     TMPEGVideo_YUVImage(const TMPEGVideo_YUVImage&) = delete;
     TMPEGVideo_YUVImage& operator=(const TMPEGVideo_YUVImage&) = delete;
@@ -106,12 +121,19 @@ public:
     uint8_t* CbRow(int32_t row) const { return Cb + static_cast<ptrdiff_t>(row) * ChromaStride; }
     uint8_t* CrRow(int32_t row) const { return Cr + static_cast<ptrdiff_t>(row) * ChromaStride; }
 
-    // Fills the image from an outside picture; raises EMPEGVideoEncoderYUVError "Illegal picture"
-    // for a size, pixel format or chroma format that does not fit. Packed formats go through the
-    // conversion kernels of `kernels`; without a kernel for the combination the image is left as is.
+    // Fills the image from an outside picture. PixelFormat 0 clears the image (Y 0, Cb and Cr
+    // 128). Otherwise the picture must be the format's PictureWidth or rounded Width wide (and
+    // likewise high), no larger than the planes, with Pixels set; a smaller picture first gets
+    // the whole image cleared, so the margin right of and below it is black. Packed formats go
+    // through the conversion kernel of `kernels` (conversionTable is passed to it unchanged);
+    // with no table or an empty slot the pixels are left as they are. Planar 4:2:0 needs a
+    // 4:2:0 image and planar 4:2:2 a 4:2:2 image; the source planes are tightly packed.
+    // Anything else raises EMPEGVideoEncoderYUVError "Illegal picture", and a rejected call
+    // leaves the image unchanged.
     void Import(const TMPEGVideo_PictureDesc& desc, const TColorConversionTable* conversionTable,
                 const TKernelTable* kernels);
-    // Writes the image into an outside picture (the reverse of Import, without margin filling).
+    // Writes the image into an outside picture: the reverse of Import with the same checks,
+    // without margin filling; PixelFormat 0 does nothing.
     void Export(const TMPEGVideo_PictureDesc& desc, const TColorConversionTable* conversionTable,
                 const TKernelTable* kernels) const;
 
