@@ -8,7 +8,7 @@ jobs=$(nproc)
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLSET_SANITIZE=ON -DQUILLSET_BENCH=ON
 cmake --build build/test
-ctest --test-dir build/test --output-on-failure -j "$jobs"
+QUILLSET_REQUIRE_TOOLS=1 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLSET_TESTS=OFF \
   -DQUILLSET_FUZZ=ON
