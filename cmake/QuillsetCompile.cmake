@@ -2,7 +2,8 @@
 
 add_library(quillset_options INTERFACE)
 target_compile_options(quillset_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wno-unused-parameter)
+  -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wno-unused-parameter
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 target_include_directories(quillset_options INTERFACE ${PROJECT_SOURCE_DIR})
 find_package(Threads REQUIRED)
 target_link_libraries(quillset_options INTERFACE Threads::Threads ${CMAKE_DL_LIBS})

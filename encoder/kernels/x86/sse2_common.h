@@ -1,0 +1,116 @@
+// Helpers shared by the SSE2 kernels: unaligned loads and exact half-sample row predictors.
+//
+// Everything here is static inline (internal linkage) on purpose: kernel files are compiled with
+// their own instruction-set flags, and a shared out-of-line copy could end up in a program built
+// for an older processor.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quillset::x86 {
+namespace {
+
+// The four half-sample variants in table order.
+enum class THalfMode { Full, V, H, HV };
+
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load4(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(v);
+}
+inline void Store16(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline void Store8(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
+
+// Sum of the four 32-bit lanes.
+inline int32_t HorizontalSum32(__m128i v) {
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtsi128_si32(v);
+}
+
+// Sum of the two 64-bit lanes of a psadbw accumulator (each below 2^31).
+inline int32_t SadSum(__m128i v) { return _mm_cvtsi128_si32(_mm_add_epi32(v, _mm_srli_si128(v, 8))); }
+
+// The horizontal half-sample average of a row and the parity of each pixel pair's sum.
+struct TPairAverage {
+    __m128i avg;    // (a + b + 1) >> 1
+    __m128i parity; // (a ^ b): bit 0 is the parity of a + b
+};
+
+// (a + b + c + d + 2) >> 2 from the pair averages of two rows without widening: the average of
+// the averages rounds up once too often exactly when one of the pair sums is odd and the two
+// averages differ in parity.
+inline __m128i AverageOfFour(const TPairAverage& top, const TPairAverage& bottom) {
+    const __m128i rounded = _mm_avg_epu8(top.avg, bottom.avg);
+    const __m128i excess = _mm_and_si128(_mm_and_si128(_mm_or_si128(top.parity, bottom.parity),
+                                                       _mm_xor_si128(top.avg, bottom.avg)),
+                                         _mm_set1_epi8(1));
+    return _mm_sub_epi8(rounded, excess);
+}
+
+// Rows of 16 (Wide) or 8 predicted pixels, one after the other from the top. The V and HV
+// variants carry the row below over to the next call, so each source row is read once.
+template <THalfMode Mode, bool Wide>
+class TRowPredictor {
+public:
+    TRowPredictor(const uint8_t* ref, ptrdiff_t pitch) : ref_(ref), pitch_(pitch) {
+        if constexpr (Mode == THalfMode::V)
+            below_ = Load(ref_);
+        if constexpr (Mode == THalfMode::HV)
+            pair_ = Pair(ref_);
+    }
+
+    __m128i Next() {
+        __m128i pred;
+        if constexpr (Mode == THalfMode::Full) {
+            pred = Load(ref_);
+        } else if constexpr (Mode == THalfMode::H) {
+            pred = _mm_avg_epu8(Load(ref_), Load(ref_ + 1));
+        } else if constexpr (Mode == THalfMode::V) {
+            const __m128i next = Load(ref_ + pitch_);
+            pred = _mm_avg_epu8(below_, next);
+            below_ = next;
+        } else {
+            const TPairAverage next = Pair(ref_ + pitch_);
+            pred = AverageOfFour(pair_, next);
+            pair_ = next;
+        }
+        ref_ += pitch_;
+        return pred;
+    }
+
+private:
+    static __m128i Load(const uint8_t* p) {
+        if constexpr (Wide)
+            return Load16(p);
+        else
+            return Load8(p);
+    }
+
+    static TPairAverage Pair(const uint8_t* p) {
+        const __m128i a = Load(p), b = Load(p + 1);
+        return {_mm_avg_epu8(a, b), _mm_xor_si128(a, b)};
+    }
+
+    const uint8_t* ref_;
+    ptrdiff_t pitch_;
+    __m128i below_{};
+    TPairAverage pair_{};
+};
+
+// 32-bit lanes holding the sums of squares of the byte differences of a and b.
+inline __m128i SquaredDiffs(__m128i a, __m128i b) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dLo = _mm_sub_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+    const __m128i dHi = _mm_sub_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+    return _mm_add_epi32(_mm_madd_epi16(dLo, dLo), _mm_madd_epi16(dHi, dHi));
+}
+
+} // namespace
+} // namespace quillset::x86
