@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/templates_command.h"
+
 #include <exception>
 #include <ostream>
 
@@ -13,8 +15,10 @@ std::string UsageText() {
     return "Quillset " QUILLSET_VERSION " - MPEG encoder for DVD, Super Video-CD and Video-CD productions\n"
            "\n"
            "Usage:\n"
-           "  quillset --help       show this text\n"
-           "  quillset --version    show the version\n";
+           "  quillset --help                     show this text\n"
+           "  quillset --version                  show the version\n"
+           "  quillset templates                  list the built-in templates\n"
+           "  quillset templates --show NAME      show one template and all its settings\n";
 }
 
 std::string MessageForTerminal(const std::string& message) {
@@ -42,6 +46,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             out << "quillset " QUILLSET_VERSION "\n";
             return ExitSuccess;
         }
+        if (args[0] == "templates")
+            return RunTemplatesCommand({args.begin() + 1, args.end()}, out, err);
         err << "quillset: unknown command \"" << args[0] << "\"\n\n" << UsageText();
         return ExitUsage;
     } catch (const std::exception& error) {
