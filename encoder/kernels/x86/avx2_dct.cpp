@@ -4,33 +4,12 @@
 
 #include <cstdint>
 
+#include "encoder/kernels/x86/sse2_common.h"
 #include "encoder/kernels/x86/x86_kernels.h"
 
 namespace quillset::x86 {
 
 namespace {
-
-inline __m128i LoadRow(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void StoreRow(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-
-inline void Transpose8x8(__m128i* v) {
-    const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]), a5 = _mm_unpackhi_epi16(v[4], v[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]), a7 = _mm_unpackhi_epi16(v[6], v[7]);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-    v[0] = _mm_unpacklo_epi64(b0, b4);
-    v[1] = _mm_unpackhi_epi64(b0, b4);
-    v[2] = _mm_unpacklo_epi64(b1, b5);
-    v[3] = _mm_unpackhi_epi64(b1, b5);
-    v[4] = _mm_unpacklo_epi64(b2, b6);
-    v[5] = _mm_unpackhi_epi64(b2, b6);
-    v[6] = _mm_unpacklo_epi64(b3, b7);
-    v[7] = _mm_unpackhi_epi64(b3, b7);
-}
 
 // Eight lanes of 16-bit a and b interleaved into pairs (lane order kept) for pmaddwd.
 inline __m256i Interleave(__m128i a, __m128i b) {
