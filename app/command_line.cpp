@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/encode_command.h"
 #include "app/templates_command.h"
 
 #include <exception>
@@ -12,13 +13,14 @@
 namespace quillset {
 
 std::string UsageText() {
-    return "Quillset " QUILLSET_VERSION " - MPEG encoder for DVD, Super Video-CD and Video-CD productions\n"
+    return std::string("Quillset " QUILLSET_VERSION " - MPEG encoder for DVD, Super Video-CD and Video-CD productions\n"
            "\n"
            "Usage:\n"
            "  quillset --help                     show this text\n"
            "  quillset --version                  show the version\n"
            "  quillset templates                  list the built-in templates\n"
-           "  quillset templates --show NAME      show one template and all its settings\n";
+           "  quillset templates --show NAME      show one template and all its settings\n") +
+           EncodeUsageText();
 }
 
 std::string MessageForTerminal(const std::string& message) {
@@ -48,6 +50,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         }
         if (args[0] == "templates")
             return RunTemplatesCommand({args.begin() + 1, args.end()}, out, err);
+        if (args[0] == "encode")
+            return RunEncodeCommand({args.begin() + 1, args.end()}, out, err);
         err << "quillset: unknown command \"" << args[0] << "\"\n\n" << UsageText();
         return ExitUsage;
     } catch (const std::exception& error) {

@@ -21,7 +21,7 @@ uint16_t ExtensibleSubFormat(const uint8_t* format, int32_t size) {
 
 } // namespace
 
-TWaveAudioSource::TWaveAudioSource(const std::string& fileName) {
+TWaveAudioSource::TWaveAudioSource(const std::string& fileName) : FileName(fileName) {
     try {
         File = std::make_unique<TLargeFileStream>(fileName, 0, fmOpenRead | fmShareDenyWrite);
         Reader = std::make_unique<TWaveFileReader>(*File);

@@ -28,6 +28,7 @@ public:
     explicit TWaveAudioSource(const std::string& fileName);
     ~TWaveAudioSource();
 
+    const std::string& GetFileName() const { return FileName; }
     int32_t GetSamplingFrequency() const { return Frequency; }
     int32_t GetChannels() const { return Channels; }
     int32_t GetSampleFormat() const { return SampleFormat; } // AudioSampleFormat_8Bit or _16Bit
@@ -39,6 +40,7 @@ public:
     TMPEGAudioEncoder_Samples ReadBlock(int64_t first, int32_t count);
 
 private:
+    std::string FileName;
     std::unique_ptr<TLargeStream> File;
     std::unique_ptr<TWaveFileReader> Reader;
     int32_t Frequency = 0;

@@ -1,0 +1,109 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/stat.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace quillset {
+namespace {
+
+constexpr const char* kLpcmTemplate = "DVD (NTSC 4_3) - MPEG2 720x480 CBR 4Mbps LPCM";
+
+void Put16(std::string& s, int v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, static_cast<int>(v & 0xFFFF));
+    Put16(s, static_cast<int>(v >> 16));
+}
+
+std::string Wave(int channels, uint32_t rate, int bits, size_t sampleTimes) {
+    const std::string data(sampleTimes * channels * bits / 8, '\x11');
+    std::string s = "RIFF";
+    Put32(s, static_cast<uint32_t>(36 + data.size()));
+    s += "WAVEfmt ";
+    Put32(s, 16);
+    Put16(s, 1);
+    Put16(s, channels);
+    Put32(s, rate);
+    Put32(s, rate * channels * bits / 8);
+    Put16(s, channels * bits / 8);
+    Put16(s, bits);
+    s += "data";
+    Put32(s, static_cast<uint32_t>(data.size()));
+    return s + data;
+}
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result RunEncode(std::vector<std::string> args) {
+    args.insert(args.begin(), "encode");
+    std::ostringstream out, err;
+    const int code = RunCommandLine(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+TEST(EncodeCommand, WritesTheFilesTheOutputTypeAsksFor) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("in.wav"), Wave(2, 44100, 16, 44100));
+    const Result r = RunEncode({"-t", kLpcmTemplate, "--set", "OutputStreamType=MPEG_OutputStreamType_AudioOnly",
+                          "-o", dir.File("out"), dir.File("in.wav")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    // One second of 48 kHz stereo 16-bit samples in a WAVE file with an 18-byte format.
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("out.wav")).size(), 46u + 192000u);
+    EXPECT_NE(r.out.find("out.wav"), std::string::npos) << r.out;
+}
+
+TEST(EncodeCommand, RefusesBadInputWithClearMessages) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("in.wav"), Wave(2, 48000, 16, 4800));
+    testing::WriteFileBytes(dir.File("deep.wav"), Wave(2, 48000, 24, 4800));
+    testing::WriteFileBytes(dir.File("six.wav"), Wave(6, 48000, 16, 4800));
+    testing::WriteFileBytes(dir.File("small.y4m"), "YUV4MPEG2 W16 H16 F25:1 C420\nFRAME\n" + std::string(384, '\x80'));
+    const std::string audioOnly = "OutputStreamType=MPEG_OutputStreamType_AudioOnly";
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"-t", kLpcmTemplate, "--set", audioOnly, dir.File("in.wav")}, 1, "would overwrite the input"},
+        {{"-t", kLpcmTemplate, "--set", audioOnly, dir.File("missing.wav")}, 1, "can not be opened"},
+        {{"-t", kLpcmTemplate, "--set", audioOnly, "-o", dir.File("x"), dir.File("deep.wav")}, 1,
+         "24-bit samples cannot be encoded"},
+        {{"-t", kLpcmTemplate, "--set", audioOnly, "-o", dir.File("x"), dir.File("six.wav")}, 1,
+         "6 channels cannot be encoded"},
+        {{"-t", "No such template", dir.File("in.wav")}, 1, "Unknown template \"No such template\""},
+        {{"-t", kLpcmTemplate, "--set", "Video.Nothing=1", dir.File("in.wav")}, 1, "Unknown setting"},
+        {{"-t", kLpcmTemplate, "--set", "Video.Width=wide", dir.File("in.wav")}, 1, "cannot be set for Video.Width"},
+        {{"-t", kLpcmTemplate, "--set", audioOnly, "-o", dir.File("no/such/folder/x"), dir.File("in.wav")}, 1,
+         "can not be created"},
+        {{"-t", kLpcmTemplate, "-o", dir.File("x"), dir.File("small.y4m")}, 1,
+         "are 16x16; the template encodes 720x480"},
+        {{"-t", kLpcmTemplate, "-o", dir.File("x"), dir.File("in.wav")}, 1, "give a YUV4MPEG2 (.y4m) picture source"},
+        {{"-t", kLpcmTemplate}, 2, "give a picture source"},
+        {{dir.File("in.wav")}, 2, "choose a template"},
+        {{"-t", kLpcmTemplate, "--frobnicate", dir.File("in.wav")}, 2, "unknown option \"--frobnicate\""},
+        {{"-t"}, 2, "-t needs a value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Result r = RunEncode(c.args);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    // Nothing was left behind by the failed runs, and the input is untouched.
+    EXPECT_FALSE(testing::FileExists(dir.File("x.wav")));
+    EXPECT_FALSE(testing::FileExists(dir.File("x.m2v")));
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("in.wav")), Wave(2, 48000, 16, 4800));
+}
+
+} // namespace
+} // namespace quillset
