@@ -39,3 +39,23 @@ function(quillset_add_tests name label)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillset_options GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# Libraries the program loads at run time from its own folder (motion-search packages, noise
+# reduction plug-ins, the AC-3 library). Everything that runs the program's code builds them first.
+function(quillset_runtime_module target)
+  set_property(GLOBAL APPEND PROPERTY QUILLSET_RUNTIME_MODULES ${target})
+endfunction()
+
+# Called once at the end of the top folder, when all targets exist.
+function(quillset_depend_on_runtime_modules)
+  get_property(modules GLOBAL PROPERTY QUILLSET_RUNTIME_MODULES)
+  if(NOT modules)
+    return()
+  endif()
+  foreach(user quillset quillset_bench kernels_bench qs_encoder_tests qs_conformance_tests qs_app_tests
+               qs_source_tests)
+    if(TARGET ${user})
+      add_dependencies(${user} ${modules})
+    endif()
+  endforeach()
+endfunction()
