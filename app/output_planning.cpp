@@ -47,7 +47,7 @@ int64_t EstimateFileSize(const TMPEGConfig_RateSummary& summary, double seconds)
 
 int64_t EstimateWaveFileSize(const TMPEGAudioConfig& audio, double seconds) {
     const int32_t channels = audio.ChannelMode == 3 ? 1 : 2;
-    return static_cast<int64_t>(std::ceil(channels * double{audio.SamplingFrequency} * 16 * seconds / 8));
+    return static_cast<int64_t>(std::ceil(channels * static_cast<double>(audio.SamplingFrequency) * 16 * seconds / 8));
 }
 
 std::string FormatDuration(double seconds) {
