@@ -43,13 +43,21 @@ TGuardedBuffer Blocks(TCheckRun& run, int count, int limit) {
     return b;
 }
 
+// A value within 1 .. 2^bits, spread evenly over the powers of two, so that small and large
+// values are equally likely.
+int32_t LogUniform(TCheckRun& run, int bits) {
+    const int k = run.Uniform(0, bits - 1);
+    return run.Uniform(1 << k, (1 << k) + ((1 << k) - 1)) + (run.Chance(5) ? 1 : 0);
+}
+
 void CheckMaxLevelBound(const TKernelTable& ref, const TKernelTable& test, TCheckRun& run) {
     for (run.Trial = 0; run.Trial < kTrials && !run.Failed(); ++run.Trial) {
         const int count = run.Uniform(0, 12);
-        TGuardedBuffer blocks = Blocks(run, count, 2047);
+        const bool fullRange = run.Chance(25); // any 16-bit values, weights up to 2^22
+        TGuardedBuffer blocks = Blocks(run, count, fullRange ? 32767 : 2047);
         int32_t weights[64];
         for (int32_t& w : weights)
-            w = run.Chance(10) ? 1 : run.Uniform(1, 32767);
+            w = run.Chance(10) ? 1 : (fullRange ? LogUniform(run, 22) : run.Uniform(1, 32767));
         const int32_t expected = ref.MaxLevelBound(blocks.As<int16_t>(), weights, count);
         const int32_t got = test.MaxLevelBound(blocks.As<int16_t>(), weights, count);
         run.Expect(expected == got, "count " + std::to_string(count), Ints(expected, got));
@@ -104,11 +112,14 @@ void CompareQuantizer(TCheckRun& run, TGuardedBuffer& block, Call call) {
 
 void CheckQuantizeBlock(const TKernelTable& ref, const TKernelTable& test, TCheckRun& run) {
     for (run.Trial = 0; run.Trial < kTrials && !run.Failed(); ++run.Trial) {
-        TGuardedBuffer block = Blocks(run, 1, 2047);
+        // Mostly the encoder's steps; in some trials the whole contract: any 16-bit values,
+        // divisors up to 2^30 and offsets up to 2^22.
+        const bool fullRange = run.Chance(25);
+        TGuardedBuffer block = Blocks(run, 1, fullRange ? 32767 : 2047);
         int32_t divisors[64], offsets[64];
         for (int i = 0; i < 64; ++i) {
-            divisors[i] = PickDivisor(run, i);
-            offsets[i] = run.Uniform(0, divisors[i] / 2);
+            divisors[i] = fullRange ? LogUniform(run, 30) : PickDivisor(run, i);
+            offsets[i] = fullRange ? run.Uniform(0, 1 << 22) : run.Uniform(0, divisors[i] / 2);
         }
         CompareQuantizer(run, block, [&](bool reference, TGuardedBuffer& b) {
             return (reference ? ref : test).QuantizeBlock(b.As<int16_t>(), divisors, offsets);
@@ -125,11 +136,32 @@ void PickFloatQuantiser(TCheckRun& run, float* factors, float* offsets) {
     }
 }
 
+// In some trials, offsets that put (|x| + offset) * factor, as the reference forms it in double
+// precision, just below a whole number, where single precision would round up to it.
+void PushBelowWhole(TCheckRun& run, const float* magnitudes, const float* factors, float* offsets) {
+    if (!run.Chance(25))
+        return;
+    for (int i = 0; i < 64; ++i) {
+        const double x = magnitudes[i], f = factors[i];
+        if (x == 0.0 || !run.Chance(70))
+            continue;
+        const double whole = std::floor((x + offsets[i]) * f) + 1.0;
+        float r = static_cast<float>(whole / f - x);
+        while (r > 0.0f && (x + r) * f >= whole)
+            r = std::nextafter(r, 0.0f);
+        if (r > 0.0f)
+            offsets[i] = r;
+    }
+}
+
 void CheckQuantizeBlockF(const TKernelTable& ref, const TKernelTable& test, TCheckRun& run) {
     for (run.Trial = 0; run.Trial < kTrials && !run.Failed(); ++run.Trial) {
         TGuardedBuffer block = Blocks(run, 1, run.Chance(10) ? 32767 : 2047);
-        float factors[64], offsets[64];
+        float factors[64], offsets[64], magnitudes[64];
         PickFloatQuantiser(run, factors, offsets);
+        for (int i = 0; i < 64; ++i)
+            magnitudes[i] = std::fabs(static_cast<float>(block.As<int16_t>()[i]));
+        PushBelowWhole(run, magnitudes, factors, offsets);
         CompareQuantizer(run, block, [&](bool reference, TGuardedBuffer& b) {
             return (reference ? ref : test).QuantizeBlockF(b.As<int16_t>(), factors, offsets);
         });
@@ -142,6 +174,10 @@ void CheckQuantizeFloatBlock(const TKernelTable& ref, const TKernelTable& test, 
         for (float& v : source)
             v = run.Chance(20) ? (run.Chance(50) ? 0.0f : -0.0f) : run.UniformF(-2048.0f, 2048.0f);
         PickFloatQuantiser(run, factors, offsets);
+        float magnitudes[64];
+        for (int i = 0; i < 64; ++i)
+            magnitudes[i] = std::fabs(source[i]);
+        PushBelowWhole(run, magnitudes, factors, offsets);
         TGuardedBuffer out(128, static_cast<size_t>(2 * run.Uniform(0, 7)));
         CompareQuantizer(run, out, [&](bool reference, TGuardedBuffer& b) {
             return (reference ? ref : test).QuantizeFloatBlock(b.As<int16_t>(), source, factors, offsets);
@@ -165,13 +201,48 @@ void CheckDequant(TDequantKernel TKernelTable::*slot, const TKernelTable& ref, c
     }
 }
 
-void CheckDequantF(TDequantFKernel TKernelTable::*slot, const TKernelTable& ref, const TKernelTable& test,
+// Dequantiser factors: multipliers over 16 or 32 as the encoder builds them, other multiples of
+// 2^-12, arbitrary factors, or factors just below n / s for each position's scaled level s (2|q| + 1
+// for inter blocks), whose exact products fall just short of a whole number n while
+// single-precision products round up to it.
+enum class TFactorKind { Multiplier, Grid, Arbitrary, JustBelowWhole };
+
+void PickDequantFactors(TCheckRun& run, const int16_t* levels, bool inter, float* factors) {
+    const int pick = run.Uniform(0, 99);
+    const TFactorKind kind = pick < 55 ? TFactorKind::Multiplier
+                             : pick < 70 ? TFactorKind::Grid
+                             : pick < 85 ? TFactorKind::Arbitrary
+                                         : TFactorKind::JustBelowWhole;
+    for (int i = 0; i < 64; ++i) {
+        const int32_t q = levels[i] < 0 ? -levels[i] : levels[i];
+        const int32_t s = inter ? 2 * q + 1 : q;
+        float& f = factors[i];
+        switch (kind) {
+        case TFactorKind::Multiplier:
+            f = static_cast<float>(run.Uniform(1, 112) * run.Uniform(1, 255)) / (run.Chance(50) ? 16.0f : 32.0f);
+            break;
+        case TFactorKind::Grid: f = static_cast<float>(run.Uniform(1, 1 << 22)) / 4096.0f; break;
+        case TFactorKind::Arbitrary: f = run.UniformF(0.0f, 64.0f); break;
+        case TFactorKind::JustBelowWhole:
+            if (s == 0) {
+                f = run.UniformF(0.0f, 64.0f);
+                break;
+            }
+            f = static_cast<float>(static_cast<double>(run.Uniform(1, 3000)) / s);
+            const double whole = static_cast<double>(f) * s;
+            while (static_cast<double>(f) * s >= std::round(whole))
+                f = std::nextafter(f, 0.0f);
+            break;
+        }
+    }
+}
+
+void CheckDequantF(TDequantFKernel TKernelTable::*slot, bool inter, const TKernelTable& ref, const TKernelTable& test,
                    TCheckRun& run) {
     for (run.Trial = 0; run.Trial < kTrials && !run.Failed(); ++run.Trial) {
         TGuardedBuffer expected = Blocks(run, 1, PickLevelLimit(run)), got(expected);
         float factors[64];
-        for (float& f : factors)
-            f = static_cast<float>(run.Uniform(1, 112) * run.Uniform(1, 255)) / (run.Chance(50) ? 16.0f : 32.0f);
+        PickDequantFactors(run, expected.As<int16_t>(), inter, factors);
         (ref.*slot)(expected.As<int16_t>(), factors);
         (test.*slot)(got.As<int16_t>(), factors);
         run.Expect(expected == got, "block", got.FirstDifference(expected));
@@ -248,8 +319,10 @@ void AddCodingCheckers(TCheckerMap& c) {
                                                              {71, &T::DequantIntraMpeg2F},
                                                              {74, &T::DequantInterMpeg1F},
                                                              {77, &T::DequantInterMpeg2F}};
-    for (auto [index, slot] : floating)
-        c[index] = [slot](const T& r, const T& t, TCheckRun& run) { CheckDequantF(slot, r, t, run); };
+    for (auto [index, slot] : floating) {
+        const bool inter = index >= 74;
+        c[index] = [slot, inter](const T& r, const T& t, TCheckRun& run) { CheckDequantF(slot, inter, r, t, run); };
+    }
     c[86] = [](const T& r, const T& t, TCheckRun& run) { CheckForward(&T::ForwardDct, r, t, run); };
     c[87] = [](const T& r, const T& t, TCheckRun& run) { CheckForward(&T::ForwardDctF, r, t, run); };
     c[88] = CheckForwardToFloat;

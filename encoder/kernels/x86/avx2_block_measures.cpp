@@ -1,5 +1,5 @@
-// AVX2 block measures: SSE of 16-wide blocks two rows per register, with the exact half-sample
-// predictions of the SSE2 kernels, and the SADs of packed and RGB blocks.
+// AVX2 block measures: SAD and SSE of 16-wide blocks two rows per register, with the exact
+// half-sample predictions of the SSE2 kernels, and the SADs of packed and RGB blocks.
 #include "encoder/kernels/x86/avx2_common.h"
 #include "encoder/kernels/x86/x86_kernels.h"
 
@@ -19,20 +19,35 @@ inline int32_t HorizontalSum32(__m256i v) {
     return _mm_cvtsi128_si32(s);
 }
 
-// Sums of squares of the byte differences, as eight 32-bit lanes.
+// Sums of squares of the byte differences, as eight 32-bit lanes: the bytes of a and b
+// interleaved, pmaddubsw against (1, -1) gives the differences as 16-bit values.
 inline __m256i SquaredDiffs(__m256i a, __m256i b) {
-    const __m256i d = _mm256_or_si256(_mm256_subs_epu8(a, b), _mm256_subs_epu8(b, a));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i lo = _mm256_unpacklo_epi8(d, zero), hi = _mm256_unpackhi_epi8(d, zero);
+    const __m256i plusMinus = _mm256_set1_epi16(static_cast<int16_t>(0xFF01));
+    const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), plusMinus);
+    const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), plusMinus);
     return _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi));
+}
+
+// The upper and lower halves of the block go through the two halves of the registers.
+template <int Rows, THalfMode Mode>
+int32_t Sad16_Avx2(const uint8_t* cur, const uint8_t* ref, int32_t pitch) {
+    constexpr int kSpan = Rows / 2;
+    TSplitRowPredictor<Mode> pred(ref, pitch, kSpan);
+    const ptrdiff_t span = ptrdiff_t{kSpan} * pitch;
+    __m256i acc = _mm256_setzero_si256();
+    for (int r = 0; r < kSpan; ++r, cur += pitch)
+        acc = _mm256_add_epi64(acc, _mm256_sad_epu8(LoadRows(cur, span), pred.Next()));
+    return SadSum(acc);
 }
 
 template <int Rows, THalfMode Mode>
 int32_t Sse16_Avx2(const uint8_t* cur, const uint8_t* ref, int32_t pitch) {
-    TRowPairPredictor<Mode> pred(ref, pitch);
+    constexpr int kSpan = Rows / 2;
+    TSplitRowPredictor<Mode> pred(ref, pitch, kSpan);
+    const ptrdiff_t span = ptrdiff_t{kSpan} * pitch;
     __m256i acc = _mm256_setzero_si256();
-    for (int r = 0; r < Rows; r += 2, cur += 2 * ptrdiff_t{pitch})
-        acc = _mm256_add_epi32(acc, SquaredDiffs(LoadRows(cur, pitch), pred.Next()));
+    for (int r = 0; r < kSpan; ++r, cur += pitch)
+        acc = _mm256_add_epi32(acc, SquaredDiffs(LoadRows(cur, span), pred.Next()));
     return HorizontalSum32(acc);
 }
 
@@ -65,8 +80,10 @@ int32_t SadRgb16x16_Avx2(const uint8_t* cur, const uint8_t* ref, int32_t pitch) 
 
 } // namespace
 
-// The 16-wide SADs stay with SSE2: they are bound by loads and psadbw either way.
+// The other SADs stay with SSE2: they are bound by loads and psadbw either way.
 void FillAvx2BlockMeasures(TKernelTable& t) {
+    t.Sad16x16HV = Sad16_Avx2<16, THalfMode::HV>;
+    t.Sad16x8HV = Sad16_Avx2<8, THalfMode::HV>;
     t.SadRgb16x16 = SadRgb16x16_Avx2;
     t.Sad16x16Packed = Sad16x16Packed_Avx2;
     t.Sse16x16 = Sse16_Avx2<16, THalfMode::Full>;

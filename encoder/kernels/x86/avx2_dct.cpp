@@ -1,175 +1,193 @@
-// AVX2 integer 8x8 transforms: the SSE2 flow (pmaddwd on pairs of 16-bit inputs, exact in
-// 32 bits) with all eight transforms of a pass in one 256-bit register of 32-bit lanes.
+// AVX2 integer 8x8 transforms, bit for bit the reference's.
+//
+// Each transform is a row pass, a column pass and a single transpose. The row pass works across
+// the values of the stored rows, two rows per register: after a word shuffle, pmaddwd multiplies
+// broadcast pairs of inputs with coefficient pairs, so that the linear parts of the pass are
+// exact 32-bit dot products of its inputs, finished as the reference finishes them. That way the
+// block needs no transpose before the row pass. The column pass runs down eight columns at once on the
+// rows the row pass left, in row pairs chosen so that its butterflies and pmaddwd pairs line up
+// half by half; one transpose in registers then gives the stored order.
 #include <immintrin.h>
 
 #include <cstdint>
 
-#include "encoder/kernels/x86/sse2_common.h"
+#include "encoder/kernels/x86/avx2_transform_common.h"
 #include "encoder/kernels/x86/x86_kernels.h"
 
 namespace quillset::x86 {
 
 namespace {
 
-// Eight lanes of 16-bit a and b interleaved into pairs (lane order kept) for pmaddwd.
-inline __m256i Interleave(__m128i a, __m128i b) {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
+constexpr int32_t PairWord(int a, int b) {
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16) | static_cast<uint16_t>(a));
 }
 
-inline __m256i Pair(int16_t ca, int16_t cb) {
-    return _mm256_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(cb)) << 16) |
-                                                  static_cast<uint16_t>(ca)));
+// pmaddwd coefficients: (a, b) in every 32-bit lane, or four lanes repeated in both halves.
+inline __m256i Pair(int a, int b) { return _mm256_set1_epi32(PairWord(a, b)); }
+inline __m256i Pairs(int a0, int b0, int a1, int b1, int a2, int b2, int a3, int b3) {
+    return _mm256_setr_epi32(PairWord(a0, b0), PairWord(a1, b1), PairWord(a2, b2), PairWord(a3, b3),
+                             PairWord(a0, b0), PairWord(a1, b1), PairWord(a2, b2), PairWord(a3, b3));
 }
 
-// ca * a + cb * b per lane for interleaved pairs.
-inline __m256i Dot(__m256i pairs, int16_t ca, int16_t cb) { return _mm256_madd_epi16(pairs, Pair(ca, cb)); }
+// A word shuffle within each half: word i of the result is word order[i] of the same half.
+inline __m256i WordShuffle(int w0, int w1, int w2, int w3, int w4, int w5, int w6, int w7) {
+    const int order[8] = {w0, w1, w2, w3, w4, w5, w6, w7};
+    alignas(32) int8_t bytes[32];
+    for (int half = 0; half < 2; ++half)
+        for (int i = 0; i < 8; ++i) {
+            bytes[16 * half + 2 * i] = static_cast<int8_t>(2 * order[i]);
+            bytes[16 * half + 2 * i + 1] = static_cast<int8_t>(2 * order[i] + 1);
+        }
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+}
 
+// Rows a and b of the block in the low and high halves (two loads: each can be served by an
+// earlier 16-byte store of its row).
+inline __m256i LoadRowPair(const int16_t* block, int a, int b) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(LoadRow(block + 8 * a)), LoadRow(block + 8 * b), 1);
+}
+
+// Division by 2^N rounding toward zero.
 template <int N>
-inline __m256i DivPow2(__m256i v) {
-    return _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_and_si256(_mm256_srai_epi32(v, 31), _mm256_set1_epi32((1 << N) - 1))), N);
+inline __m256i DivTrunc(__m256i v) {
+    return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(v), N), v);
 }
 
-// Eight 32-bit lanes to eight 16-bit lanes (values already within range).
-inline __m128i Narrow(__m256i v) { return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)); }
-
-// Eight 32-bit lanes to 16 bits by two's-complement wrap-around.
-inline __m128i Wrap16(__m256i v) { return Narrow(_mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16)); }
-
-template <bool Last>
-void ForwardPass(const __m128i* x, __m128i* w) {
-    const __m128i t0 = _mm_add_epi16(x[0], x[7]), t7 = _mm_sub_epi16(x[0], x[7]);
-    const __m128i t1 = _mm_add_epi16(x[1], x[6]), t6 = _mm_sub_epi16(x[1], x[6]);
-    const __m128i t2 = _mm_add_epi16(x[2], x[5]), t5 = _mm_sub_epi16(x[2], x[5]);
-    const __m128i t3 = _mm_add_epi16(x[3], x[4]), t4 = _mm_sub_epi16(x[3], x[4]);
-    const __m128i t10 = _mm_add_epi16(t0, t3), t13 = _mm_sub_epi16(t0, t3);
-    const __m128i t11 = _mm_add_epi16(t1, t2), t12 = _mm_sub_epi16(t1, t2);
-    const __m128i s = _mm_add_epi16(t10, t11), d = _mm_sub_epi16(t10, t11);
-    constexpr int kShift = Last ? 17 : 12;
-    if constexpr (Last) {
-        const __m128i fifteen = _mm_set1_epi16(15);
-        w[0] = _mm_srai_epi16(_mm_add_epi16(s, _mm_and_si128(_mm_srai_epi16(s, 15), fifteen)), 4);
-        w[4] = _mm_srai_epi16(_mm_add_epi16(d, _mm_and_si128(_mm_srai_epi16(d, 15), fifteen)), 4);
-    } else {
-        w[0] = _mm_add_epi16(s, s);
-        w[4] = _mm_add_epi16(d, d);
-    }
-    const __m256i even = Interleave(t12, t13);
-    w[2] = Narrow(DivPow2<kShift>(Dot(even, 4433, 10703)));
-    w[6] = Narrow(DivPow2<kShift>(Dot(even, -10704, 4433)));
-    const __m256i p45 = Interleave(t4, t5), p67 = Interleave(t6, t7);
-    w[7] = Narrow(DivPow2<kShift>(_mm256_add_epi32(Dot(p45, -11363, 9633), Dot(p67, -6436, 2260))));
-    w[5] = Narrow(DivPow2<kShift>(_mm256_add_epi32(Dot(p45, 9633, 2261), Dot(p67, -11362, 6437))));
-    w[3] = Narrow(DivPow2<kShift>(_mm256_add_epi32(Dot(p45, -6436, -11362), Dot(p67, -2259, 9633))));
-    w[1] = Narrow(DivPow2<kShift>(_mm256_add_epi32(Dot(p45, 2260, 6437), Dot(p67, 9633, 11363))));
+// [a | b], eight words each, to the pmaddwd pairs (a_i, b_i): words 0-3 of both in the low half,
+// 4-7 in the high half, each half ordered by `order` (a word shuffle of [a0-3 b0-3] per half).
+inline __m256i PairUp(__m256i v, __m256i order) {
+    return _mm256_shuffle_epi8(_mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 1, 2, 0)), order);
 }
 
+// Forward transform (the reference's LL&M flow graph with 13-bit constants, every division
+// rounding toward zero). Its outputs are linear in its inputs before the final division, so each
+// is one dot product; the DC-type outputs get the factor 8192 so that they share the division.
+//
+// Row pass of two rows: outputs 0, 2, 4, 6, 1, 3, 5, 7 of each row, divided by 4096.
+inline __m256i ForwardRows(__m256i x) {
+    const __m256i r = _mm256_shuffle_epi8(x, WordShuffle(7, 6, 5, 4, 3, 2, 1, 0));
+    const __m256i s = _mm256_add_epi16(x, r); // words 0-3: t0, t1, t2, t3
+    const __m256i d = _mm256_sub_epi16(x, r); // words 0-3: t7, t6, t5, t4
+    const __m256i even = _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_shuffle_epi32(s, 0x00), Pairs(8192, 8192, 10703, 4433, 8192, -8192, 4433, -10704)),
+        _mm256_madd_epi16(_mm256_shuffle_epi32(s, 0x55), Pairs(8192, 8192, -4433, -10703, -8192, 8192, 10704, -4433)));
+    const __m256i odd = _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x00), Pairs(11363, 9633, 9633, -2259, 6437, -11362, 2260, -6436)),
+        _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x55), Pairs(6437, 2260, -11362, -6436, 2261, 9633, 9633, -11363)));
+    return _mm256_packs_epi32(DivTrunc<12>(even), DivTrunc<12>(odd));
+}
+
+// Column pass and transpose. The rows come from the row pass in the pairs (0, 1), (7, 6), (3, 2),
+// (4, 5); their columns are in the row pass's order, so that after the transpose the low halves
+// hold the even rows of the result and the high halves the odd ones.
 void ForwardDct_Avx2(int16_t* block) {
-    __m128i v[8], w[8];
-    for (int r = 0; r < 8; ++r)
-        v[r] = LoadRow(block + 8 * r);
-    Transpose8x8(v);
-    ForwardPass<false>(v, w);
-    Transpose8x8(w);
-    ForwardPass<true>(w, v);
-    Transpose8x8(v);
-    for (int j = 0; j < 8; ++j)
-        StoreRow(block + 8 * j, v[j]);
+    const __m256i a = ForwardRows(LoadRowPair(block, 0, 1)), b = ForwardRows(LoadRowPair(block, 7, 6));
+    const __m256i c = ForwardRows(LoadRowPair(block, 3, 2)), d = ForwardRows(LoadRowPair(block, 4, 5));
+    // Inputs are pixel differences, so the 16-bit sums below stay within 8 * 4080.
+    const __m256i t01 = _mm256_add_epi16(a, b), t76 = _mm256_sub_epi16(a, b);
+    const __m256i t32 = _mm256_add_epi16(c, d), t45 = _mm256_sub_epi16(c, d);
+    const __m256i t1011 = _mm256_add_epi16(t01, t32), t1312 = _mm256_sub_epi16(t01, t32);
+    // Outputs 0 and 4: (t10 + t11) / 16 and (t10 - t11) / 16 as the two halves.
+    const __m256i swapped = _mm256_permute2x128_si256(t1011, t1011, 0x01);
+    __m256i dc = _mm256_blend_epi32(_mm256_add_epi16(t1011, swapped), _mm256_sub_epi16(swapped, t1011), 0xF0);
+    dc = _mm256_srai_epi16(_mm256_add_epi16(dc, _mm256_and_si256(_mm256_srai_epi16(dc, 15), _mm256_set1_epi16(15))), 4);
+
+    const __m256i order = WordShuffle(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i p1312 = PairUp(t1312, order), p76 = PairUp(t76, order), p45 = PairUp(t45, order);
+    const auto odd = [&](int c7, int c6, int c4, int c5) {
+        return DivTrunc<17>(
+            _mm256_add_epi32(_mm256_madd_epi16(p76, Pair(c7, c6)), _mm256_madd_epi16(p45, Pair(c4, c5))));
+    };
+    const __m256i w1 = odd(11363, 9633, 2260, 6437), w3 = odd(9633, -2259, -6436, -11362);
+    const __m256i w5 = odd(6437, -11362, 9633, 2261), w7 = odd(2260, -6436, -11363, 9633);
+    const __m256i w2 = DivTrunc<17>(_mm256_madd_epi16(p1312, Pair(10703, 4433)));
+    const __m256i w6 = DivTrunc<17>(_mm256_madd_epi16(p1312, Pair(4433, -10704)));
+
+    __m256i rows[4];
+    ColumnsToRows(_mm256_permute4x64_epi64(dc, _MM_SHUFFLE(3, 1, 2, 0)), _mm256_packs_epi32(w1, w5),
+                  _mm256_packs_epi32(w2, w6), _mm256_packs_epi32(w3, w7), rows);
+    for (int k = 0; k < 4; ++k) // rows 2k and 2k + 1
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 16 * k), rows[k]);
 }
 
-// (181 * s + 128) >> 8 exactly: 181 * (s >> 8) + ((181 * (s & 255) + 128) >> 8), the first
-// product as shifts and adds (181 = 128 + 32 + 16 + 4 + 1).
+// Inverse transform (the reference's Chen-Wang flow graph, values wrapped to 16 bits after each
+// pass).
+constexpr int W1 = 2841, W2 = 2676, W3 = 2408, W5 = 1609, W6 = 1108, W7 = 565;
+
+// Eight int32 lanes wrapped to 16 bits and packed: a in words 0-3, b in words 4-7 of each half.
+inline __m256i Wrap16(__m256i a, __m256i b) {
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    return _mm256_packus_epi32(_mm256_and_si256(a, low), _mm256_and_si256(b, low));
+}
+
+// Row pass of two stored rows: outputs 0, 1, 2, 3, 7, 6, 5, 4 of each row. Before its rotations the
+// pass is linear (no intermediate rounding), so
+//   E = (s7, s3, s0, s8) and O = (s1, s4 + s5, s4 - s5, s6)
+// are dot products, and the outputs are (E + O') >> 8 and (E - O') >> 8 with O' = (s1, r2, r4, s6).
+// The rotations r = (181 * s + 128) >> 8 are taken modulo 2^32: that keeps r modulo 2^24, which is
+// all the 16 bits kept of (E + O') >> 8 depend on.
+inline __m256i InverseRows(__m256i row) {
+    const __m256i b = _mm256_shuffle_epi8(row, WordShuffle(0, 4, 2, 6, 1, 7, 5, 3));
+    const __m256i even = _mm256_add_epi32(
+        _mm256_add_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi32(b, 0x00), Pairs(2048, 2048, 2048, -2048, 2048, -2048, 2048, 2048)),
+            _mm256_madd_epi16(_mm256_shuffle_epi32(b, 0x55), Pairs(W2, W6, W6, -W2, -W6, W2, -W2, -W6))),
+        _mm256_set1_epi32(128));
+    const __m256i odd = _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_shuffle_epi32(b, 0xAA),
+                          Pairs(W1, W7, W1 + W7, W7 - W1, W1 - W7, W7 + W1, W7, -W1)),
+        _mm256_madd_epi16(_mm256_shuffle_epi32(b, 0xFF),
+                          Pairs(W5, W3, -W5 - W3, W5 - W3, W3 - W5, -W3 - W5, W3, -W5)));
+    const __m256i rotated = _mm256_srai_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(odd, _mm256_set1_epi32(181)), _mm256_set1_epi32(128)), 8);
+    const __m256i o = _mm256_blend_epi32(odd, rotated, 0x66);
+    return Wrap16(_mm256_srai_epi32(_mm256_add_epi32(even, o), 8), _mm256_srai_epi32(_mm256_sub_epi32(even, o), 8));
+}
+
+// (181 * s + 128) >> 8 for any int32 s: 181 * (s >> 8) + ((181 * (s & 255) + 128) >> 8).
 inline __m256i Rotate181(__m256i s) {
-    const __m256i h = _mm256_srai_epi32(s, 8);
-    const __m256i high = _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(h, 7), _mm256_slli_epi32(h, 5)),
-                                          _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(h, 4), _mm256_slli_epi32(h, 2)), h));
+    const __m256i high = _mm256_mullo_epi32(_mm256_srai_epi32(s, 8), _mm256_set1_epi32(181));
     const __m256i low = _mm256_madd_epi16(_mm256_and_si256(s, _mm256_set1_epi32(255)), _mm256_set1_epi32(181));
     return _mm256_add_epi32(high, _mm256_srai_epi32(_mm256_add_epi32(low, _mm256_set1_epi32(128)), 8));
 }
 
-constexpr int16_t W1 = 2841, W2 = 2676, W3 = 2408, W5 = 1609, W6 = 1108, W7 = 565;
-
-// Transposes eight vectors of eight 32-bit values in place.
-inline void Transpose8x8(__m256i* v) {
-    const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
-    const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
-    const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
-    const __m256i a6 = _mm256_unpacklo_epi32(v[6], v[7]), a7 = _mm256_unpackhi_epi32(v[6], v[7]);
-    const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
-    const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
-    const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
-    const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
-    v[0] = _mm256_permute2x128_si256(b0, b4, 0x20);
-    v[1] = _mm256_permute2x128_si256(b1, b5, 0x20);
-    v[2] = _mm256_permute2x128_si256(b2, b6, 0x20);
-    v[3] = _mm256_permute2x128_si256(b3, b7, 0x20);
-    v[4] = _mm256_permute2x128_si256(b0, b4, 0x31);
-    v[5] = _mm256_permute2x128_si256(b1, b5, 0x31);
-    v[6] = _mm256_permute2x128_si256(b2, b6, 0x31);
-    v[7] = _mm256_permute2x128_si256(b3, b7, 0x31);
+// (pair product + 4) >> 3, the column pass's rounding of each rotation.
+inline __m256i Rotation(__m256i pairs, int a, int b) {
+    return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, Pair(a, b)), _mm256_set1_epi32(4)), 3);
 }
 
-inline __m256i Wrap16In32(__m256i v) { return _mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16); }
+// Row pass on the row pairs (0, 4), (2, 6), (1, 7), (5, 3), which are the column pass's pmaddwd
+// pairs; the column pass runs on all eight columns, in natural order, then the transpose.
+void InverseDct_Avx2(int16_t* block) {
+    // Column k of a row-pass result sits in word k for k < 4 and in word 11 - k otherwise.
+    const __m256i order =
+        _mm256_blend_epi32(WordShuffle(0, 4, 1, 5, 2, 6, 3, 7), WordShuffle(3, 7, 2, 6, 1, 5, 0, 4), 0xF0);
+    const __m256i p04 = PairUp(InverseRows(LoadRowPair(block, 0, 4)), order);
+    const __m256i p26 = PairUp(InverseRows(LoadRowPair(block, 2, 6)), order);
+    const __m256i p17 = PairUp(InverseRows(LoadRowPair(block, 1, 7)), order);
+    const __m256i p53 = PairUp(InverseRows(LoadRowPair(block, 5, 3)), order);
 
-// The butterflies and outputs common to both passes, from the rotated inputs.
-template <int OutShift>
-void InverseOutputs(__m256i x0, __m256i x2, __m256i x3, __m256i x4, __m256i x5, __m256i x6, __m256i x7,
-                    __m256i x8, __m256i* out) {
+    const __m256i dc = _mm256_set1_epi32(8192);
+    const __m256i x8 = _mm256_add_epi32(_mm256_madd_epi16(p04, Pair(256, 256)), dc);
+    const __m256i x0 = _mm256_add_epi32(_mm256_madd_epi16(p04, Pair(256, -256)), dc);
+    const __m256i x3 = Rotation(p26, W2, W6), x2 = Rotation(p26, W6, -W2);
+    const __m256i x4 = Rotation(p17, W1, W7), x5 = Rotation(p17, W7, -W1);
+    const __m256i x6 = Rotation(p53, W5, W3), x7 = Rotation(p53, W3, -W5);
     const __m256i s1 = _mm256_add_epi32(x4, x6), s4 = _mm256_sub_epi32(x4, x6);
     const __m256i s6 = _mm256_add_epi32(x5, x7), s5 = _mm256_sub_epi32(x5, x7);
     const __m256i s7 = _mm256_add_epi32(x8, x3), s8 = _mm256_sub_epi32(x8, x3);
     const __m256i s3 = _mm256_add_epi32(x0, x2), s0 = _mm256_sub_epi32(x0, x2);
     const __m256i r2 = Rotate181(_mm256_add_epi32(s4, s5)), r4 = Rotate181(_mm256_sub_epi32(s4, s5));
-    out[0] = Wrap16In32(_mm256_srai_epi32(_mm256_add_epi32(s7, s1), OutShift));
-    out[1] = Wrap16In32(_mm256_srai_epi32(_mm256_add_epi32(s3, r2), OutShift));
-    out[2] = Wrap16In32(_mm256_srai_epi32(_mm256_add_epi32(s0, r4), OutShift));
-    out[3] = Wrap16In32(_mm256_srai_epi32(_mm256_add_epi32(s8, s6), OutShift));
-    out[4] = Wrap16In32(_mm256_srai_epi32(_mm256_sub_epi32(s8, s6), OutShift));
-    out[5] = Wrap16In32(_mm256_srai_epi32(_mm256_sub_epi32(s0, r4), OutShift));
-    out[6] = Wrap16In32(_mm256_srai_epi32(_mm256_sub_epi32(s3, r2), OutShift));
-    out[7] = Wrap16In32(_mm256_srai_epi32(_mm256_sub_epi32(s7, s1), OutShift));
-}
+    const auto out = [](__m256i v) { return _mm256_srai_epi32(v, 14); };
 
-// First pass on 16-bit inputs b[k] (lanes = stored rows): products with pmaddwd.
-void InverseFirstPass(const __m128i* b, __m256i* out) {
-    const __m256i dc = _mm256_set1_epi32(128);
-    const __m256i p04 = Interleave(b[0], b[4]), p17 = Interleave(b[1], b[7]);
-    const __m256i p53 = Interleave(b[5], b[3]), p26 = Interleave(b[2], b[6]);
-    InverseOutputs<8>(_mm256_add_epi32(Dot(p04, 2048, -2048), dc), Dot(p26, W6, -W2), Dot(p26, W2, W6),
-                      Dot(p17, W1, W7), Dot(p17, W7, -W1), Dot(p53, W5, W3), Dot(p53, W3, -W5),
-                      _mm256_add_epi32(Dot(p04, 2048, 2048), dc), out);
-}
-
-// Pairs for pmaddwd from two vectors of 32-bit lanes holding 16-bit values: a in the low half of
-// each lane, b in the high half (a blend, no shuffle).
-inline __m256i PairLanes(__m256i a, __m256i b) { return _mm256_blend_epi16(a, _mm256_slli_epi32(b, 16), 0xAA); }
-
-// Second pass on 32-bit inputs b[k] (lanes = columns, values wrapped to 16 bits). The rotations
-// with their rounding term, as in the reference, are exact as single dot products.
-void InverseSecondPass(const __m256i* b, __m256i* out) {
-    const __m256i four = _mm256_set1_epi32(4), dc = _mm256_set1_epi32(8192);
-    const __m256i p04 = PairLanes(b[0], b[4]), p17 = PairLanes(b[1], b[7]);
-    const __m256i p53 = PairLanes(b[5], b[3]), p26 = PairLanes(b[2], b[6]);
-    auto rotated = [&](__m256i pairs, int16_t ca, int16_t cb) {
-        return _mm256_srai_epi32(_mm256_add_epi32(Dot(pairs, ca, cb), four), 3);
-    };
-    InverseOutputs<14>(_mm256_add_epi32(Dot(p04, 256, -256), dc), rotated(p26, W6, -W2), rotated(p26, W2, W6),
-                       rotated(p17, W1, W7), rotated(p17, W7, -W1), rotated(p53, W5, W3), rotated(p53, W3, -W5),
-                       _mm256_add_epi32(Dot(p04, 256, 256), dc), out);
-}
-
-void InverseDct_Avx2(int16_t* block) {
-    __m128i v[8];
-    __m256i w[8], o[8];
-    for (int r = 0; r < 8; ++r)
-        v[r] = LoadRow(block + 8 * r);
-    Transpose8x8(v);          // v[k] = input k of every stored row
-    InverseFirstPass(v, w);   // w[k] = output k of every stored row, wrapped to 16 bits
-    Transpose8x8(w);          // w[r] = stored row r of the intermediate block
-    InverseSecondPass(w, o);  // o[k] = output k of every column
-    Transpose8x8(o);          // o[j] = picture row j
-    for (int j = 0; j < 8; j += 2) {
-        const __m256i rows = _mm256_permute4x64_epi64(_mm256_packs_epi32(o[j], o[j + 1]), 0xD8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * j), rows);
+    __m256i rows[4];
+    ColumnsToRows(Wrap16(out(_mm256_add_epi32(s7, s1)), out(_mm256_sub_epi32(s8, s6))),
+                  Wrap16(out(_mm256_add_epi32(s3, r2)), out(_mm256_sub_epi32(s0, r4))),
+                  Wrap16(out(_mm256_add_epi32(s0, r4)), out(_mm256_sub_epi32(s3, r2))),
+                  Wrap16(out(_mm256_add_epi32(s8, s6)), out(_mm256_sub_epi32(s7, s1))), rows);
+    for (int k = 0; k < 4; ++k) {
+        StoreRow(block + 8 * k, _mm256_castsi256_si128(rows[k]));
+        StoreRow(block + 8 * (k + 4), _mm256_extracti128_si256(rows[k], 1));
     }
 }
 

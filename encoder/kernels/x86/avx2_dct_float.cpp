@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "encoder/kernels/x86/avx2_transform_common.h"
 #include "encoder/kernels/x86/x86_kernels.h"
 
 namespace quillset::x86 {
@@ -21,7 +22,9 @@ constexpr TConstants kColumn = {0.037328918f, -0.048772581f, 0.067649513f, 0.095
 
 inline __m256 Mul(float c, __m256 v) { return _mm256_mul_ps(_mm256_set1_ps(c), v); }
 
-void Pass(__m256* m, const TConstants& c) {
+// The helpers below are forced inline: called out of line, they would pass the matrix through
+// memory.
+[[gnu::always_inline]] inline void Pass(__m256* m, const TConstants& c) {
     const __m256 t0 = _mm256_add_ps(m[0], m[7]), t7 = _mm256_sub_ps(m[0], m[7]);
     const __m256 t1 = _mm256_add_ps(m[1], m[6]), t6 = _mm256_sub_ps(m[1], m[6]);
     const __m256 t2 = _mm256_add_ps(m[2], m[5]), t5 = _mm256_sub_ps(m[2], m[5]);
@@ -45,55 +48,80 @@ void Pass(__m256* m, const TConstants& c) {
     m[1] = _mm256_add_ps(_mm256_add_ps(Mul(c.c12299, t7), z1), z4);
 }
 
-inline void Transpose8x8(__m256* m) {
-    const __m256 a0 = _mm256_unpacklo_ps(m[0], m[1]), a1 = _mm256_unpackhi_ps(m[0], m[1]);
-    const __m256 a2 = _mm256_unpacklo_ps(m[2], m[3]), a3 = _mm256_unpackhi_ps(m[2], m[3]);
-    const __m256 a4 = _mm256_unpacklo_ps(m[4], m[5]), a5 = _mm256_unpackhi_ps(m[4], m[5]);
-    const __m256 a6 = _mm256_unpacklo_ps(m[6], m[7]), a7 = _mm256_unpackhi_ps(m[6], m[7]);
-    const __m256 b0 = _mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 b1 = _mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 b2 = _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 b3 = _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 b4 = _mm256_shuffle_ps(a4, a6, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 b5 = _mm256_shuffle_ps(a4, a6, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 b6 = _mm256_shuffle_ps(a5, a7, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 b7 = _mm256_shuffle_ps(a5, a7, _MM_SHUFFLE(3, 2, 3, 2));
-    m[0] = _mm256_permute2f128_ps(b0, b4, 0x20);
-    m[1] = _mm256_permute2f128_ps(b1, b5, 0x20);
-    m[2] = _mm256_permute2f128_ps(b2, b6, 0x20);
-    m[3] = _mm256_permute2f128_ps(b3, b7, 0x20);
-    m[4] = _mm256_permute2f128_ps(b0, b4, 0x31);
-    m[5] = _mm256_permute2f128_ps(b1, b5, 0x31);
-    m[6] = _mm256_permute2f128_ps(b2, b6, 0x31);
-    m[7] = _mm256_permute2f128_ps(b3, b7, 0x31);
+// Transposes eight vectors of eight floats in place. The in-half steps use the integer unpacks,
+// which more execution ports take than the floating-point ones; only the last step crosses halves.
+// The in-half steps of an 8x8 float transpose: afterwards the halves of b[i] and b[i + 4] are the
+// halves of rows i and i + 4 (low halves: row i, high halves: row i + 4). They use the integer
+// unpacks, which more execution ports take than the floating-point ones.
+[[gnu::always_inline]] inline void TransposeHalves(const __m256* m, __m256i* b) {
+    __m256i v[8];
+    for (int i = 0; i < 8; ++i)
+        v[i] = _mm256_castps_si256(m[i]);
+    const __m256i a0 = _mm256_unpacklo_epi32(v[0], v[1]), a1 = _mm256_unpackhi_epi32(v[0], v[1]);
+    const __m256i a2 = _mm256_unpacklo_epi32(v[2], v[3]), a3 = _mm256_unpackhi_epi32(v[2], v[3]);
+    const __m256i a4 = _mm256_unpacklo_epi32(v[4], v[5]), a5 = _mm256_unpackhi_epi32(v[4], v[5]);
+    const __m256i a6 = _mm256_unpacklo_epi32(v[6], v[7]), a7 = _mm256_unpackhi_epi32(v[6], v[7]);
+    b[0] = _mm256_unpacklo_epi64(a0, a2);
+    b[1] = _mm256_unpackhi_epi64(a0, a2);
+    b[2] = _mm256_unpacklo_epi64(a1, a3);
+    b[3] = _mm256_unpackhi_epi64(a1, a3);
+    b[4] = _mm256_unpacklo_epi64(a4, a6);
+    b[5] = _mm256_unpackhi_epi64(a4, a6);
+    b[6] = _mm256_unpacklo_epi64(a5, a7);
+    b[7] = _mm256_unpackhi_epi64(a5, a7);
 }
 
-// m[j] = output row j (the transposed coefficient order) of the transform of `block`.
-void Transform(const int16_t* block, __m256* m) {
+// Transposes eight vectors of eight floats in place.
+[[gnu::always_inline]] inline void Transpose8x8(__m256* m) {
+    __m256i b[8];
+    TransposeHalves(m, b);
+    for (int i = 0; i < 4; ++i) {
+        m[i] = _mm256_castsi256_ps(_mm256_permute2x128_si256(b[i], b[i + 4], 0x20));
+        m[i + 4] = _mm256_castsi256_ps(_mm256_permute2x128_si256(b[i], b[i + 4], 0x31));
+    }
+}
+
+// m[j] = outputs of column j of the transform of `block`, lanes = output rows: the stored
+// (transposed) order needs one more transpose. The input is transposed while still 16-bit.
+[[gnu::always_inline]] inline void TransformColumns(const int16_t* block, __m256* m) {
+    __m128i v[8];
     for (int r = 0; r < 8; ++r)
-        m[r] = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r))));
-    Transpose8x8(m); // m[k] = input k of every row
+        v[r] = LoadRow(block + 8 * r);
+    Transpose8x8(v); // v[k] = input k of every row
+    for (int k = 0; k < 8; ++k)
+        m[k] = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(v[k]));
     Pass(m, kRow);   // m[k] = output k of every row
     Transpose8x8(m); // m[r] = row r of the intermediate block
     Pass(m, kColumn);
-    Transpose8x8(m); // m[j] = outputs of column j
 }
 
 void ForwardDctToFloat_Avx2(float* out, const int16_t* block) {
     __m256 m[8];
-    Transform(block, m);
-    for (int j = 0; j < 8; ++j)
-        _mm256_storeu_ps(out + 8 * j, m[j]);
+    TransformColumns(block, m);
+    __m256i b[8];
+    TransposeHalves(m, b); // the last step of the transpose is done by the stores
+    for (int i = 0; i < 4; ++i) {
+        _mm_storeu_ps(out + 8 * i, _mm256_castps256_ps128(_mm256_castsi256_ps(b[i])));
+        _mm_storeu_ps(out + 8 * i + 4, _mm256_castps256_ps128(_mm256_castsi256_ps(b[i + 4])));
+        _mm_storeu_ps(out + 8 * (i + 4), _mm256_extractf128_ps(_mm256_castsi256_ps(b[i]), 1));
+        _mm_storeu_ps(out + 8 * (i + 4) + 4, _mm256_extractf128_ps(_mm256_castsi256_ps(b[i + 4]), 1));
+    }
 }
 
+// The truncated outputs are transposed as 16-bit values.
 void ForwardDctF_Avx2(int16_t* block) {
     __m256 m[8];
-    Transform(block, m);
+    TransformColumns(block, m);
     const __m256 low = _mm256_set1_ps(-32768.0f), high = _mm256_set1_ps(32767.0f);
-    for (int j = 0; j < 8; ++j) {
-        const __m256i v = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(m[j], low), high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * j),
-                         _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+    __m256i t[8];
+    for (int k = 0; k < 8; ++k)
+        t[k] = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(m[k], low), high));
+    __m256i rows[4];
+    ColumnsToRows(_mm256_packs_epi32(t[0], t[4]), _mm256_packs_epi32(t[1], t[5]), _mm256_packs_epi32(t[2], t[6]),
+                  _mm256_packs_epi32(t[3], t[7]), rows);
+    for (int j = 0; j < 4; ++j) {
+        StoreRow(block + 8 * j, _mm256_castsi256_si128(rows[j]));
+        StoreRow(block + 8 * (j + 4), _mm256_extracti128_si256(rows[j], 1));
     }
 }
 

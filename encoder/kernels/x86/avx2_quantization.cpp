@@ -1,6 +1,7 @@
-// AVX2 level bound, quantisation and inverse quantisation. Divisions and the floating-point
-// forms run in double precision on four lanes, where every result equals the reference's; the
-// sign of a level is applied to its quantised magnitude (truncation toward zero is odd).
+// AVX2 level bound, quantisation and inverse quantisation. Integer divisions go through an exact
+// single-precision quotient, the floating-point forms run in double precision on four lanes, so
+// every result equals the reference's; the sign of a level is applied to its quantised magnitude
+// (truncation toward zero is odd).
 #include <immintrin.h>
 
 #include <cstdint>
@@ -46,11 +47,14 @@ inline float HorizontalMax(__m256 v) {
     return _mm_cvtss_f32(s);
 }
 
-// trunc(a / d) for eight non-negative int32 a and positive int32 d below 2^30.
-inline __m256i DivideU(__m256i a, __m256i d) {
-    const __m128i low = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(Low(a)), _mm256_cvtepi32_pd(Low(d))));
-    const __m128i high = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(High(a)), _mm256_cvtepi32_pd(High(d))));
-    return Join(low, high);
+// trunc(n / d) for int32 n within 0 .. 2^23 and d within 1 .. 2^30, exactly, from one
+// single-precision division. n converts exactly; so does d whenever d <= n, and a larger d gives a
+// quotient of at most one half. The correctly rounded quotient then truncates to the true one:
+// for a true quotient just below an integer k >= 2 to round up to k, it would have to lie within
+// k * 2^-24 of k, while it lies at least 1 / d below it, which needs n >= k * d - d >= 2^24 - n,
+// that is n > 2^23.
+inline __m256i DivideU(__m256i n, __m256i d) {
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_cvtepi32_ps(d)));
 }
 
 // The largest |coefficient| of each of the 64 positions over `count` blocks, eight per vector.
@@ -125,14 +129,34 @@ inline __m128i QuantizeMagnitudes(__m256d m, const float* r, const float* f) {
     return _mm256_cvttpd_epi32(_mm256_min_pd(v, _mm256_set1_pd(32768.0)));
 }
 
+// The same for eight magnitudes, which must convert to single precision exactly, from a single-
+// precision value S where that can be trusted. The reference forms (m + R) * F in double
+// precision, so its value D is within D * 2^-51 of the exact one, and S is within S * 2^-23 of it
+// (two roundings): trunc(S) = trunc(D) unless a whole number lies within S * 2^-21 of S. The lanes
+// are checked with the interval S -+ S * 2^-20, wide enough to cover that even as rounded; if a
+// whole number falls into it anywhere but in lanes with m = 0, whose levels are zero anyway (a lane
+// at the saturation bound counts too, being merely rare), the eight lanes are formed in double
+// precision.
+inline __m256i QuantizeMagnitudes(__m256 m, const float* r, const float* f) {
+    const __m256 v = _mm256_min_ps(_mm256_mul_ps(_mm256_add_ps(m, _mm256_loadu_ps(r)), _mm256_loadu_ps(f)),
+                                   _mm256_set1_ps(32768.0f));
+    const __m256 margin = _mm256_mul_ps(v, _mm256_set1_ps(0x1p-20f));
+    const __m256i low = _mm256_cvttps_epi32(_mm256_sub_ps(v, margin));
+    const __m256i high = _mm256_cvttps_epi32(_mm256_add_ps(v, margin));
+    const __m256i trusted = _mm256_or_si256(_mm256_cmpeq_epi32(low, high),
+                                            _mm256_castps_si256(_mm256_cmp_ps(m, _mm256_setzero_ps(), _CMP_EQ_OQ)));
+    if (_mm256_movemask_epi8(trusted) == -1)
+        return low;
+    return Join(QuantizeMagnitudes(_mm256_cvtps_pd(_mm256_castps256_ps128(m)), r, f),
+                QuantizeMagnitudes(_mm256_cvtps_pd(_mm256_extractf128_ps(m, 1)), r + 4, f + 4));
+}
+
 int32_t QuantizeBlockF_Avx2(int16_t* block, const float* factors, const float* offsets) {
     __m256i sum = _mm256_setzero_si256();
     for (int k = 0; k < 64; k += 8) {
         const __m256i x = Load8x16(block + k);
-        const __m256i a = _mm256_abs_epi32(x);
-        const __m128i low = QuantizeMagnitudes(_mm256_cvtepi32_pd(Low(a)), offsets + k, factors + k);
-        const __m128i high = QuantizeMagnitudes(_mm256_cvtepi32_pd(High(a)), offsets + k + 4, factors + k + 4);
-        sum = _mm256_add_epi32(sum, StoreLevels(block + k, x, Join(low, high)));
+        const __m256 a = _mm256_cvtepi32_ps(_mm256_abs_epi32(x)); // exact: at most 32768
+        sum = _mm256_add_epi32(sum, StoreLevels(block + k, x, QuantizeMagnitudes(a, offsets + k, factors + k)));
     }
     return HorizontalSum(sum);
 }
@@ -143,13 +167,11 @@ int32_t QuantizeFloatBlock_Avx2(int16_t* out, const float* block, const float* f
     for (int k = 0; k < 64; k += 8) {
         const __m256 x = _mm256_loadu_ps(block + k);
         const __m256 a = _mm256_and_ps(x, absMask);
-        const __m128i low = QuantizeMagnitudes(_mm256_cvtps_pd(_mm256_castps256_ps128(a)), offsets + k, factors + k);
-        const __m128i high = QuantizeMagnitudes(_mm256_cvtps_pd(_mm256_extractf128_ps(a, 1)), offsets + k + 4, factors + k + 4);
         // The sign as -1, 0 or 1 (0 for zeros of either sign and for NaN, as the reference).
         const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(x, zero, _CMP_GT_OQ));
         const __m256i negative = _mm256_castps_si256(_mm256_cmp_ps(x, zero, _CMP_LT_OQ));
         const __m256i sign = _mm256_sub_epi32(negative, positive);
-        sum = _mm256_add_epi32(sum, StoreLevels(out + k, sign, Join(low, high)));
+        sum = _mm256_add_epi32(sum, StoreLevels(out + k, sign, QuantizeMagnitudes(a, offsets + k, factors + k)));
     }
     return HorizontalSum(sum);
 }

@@ -4,6 +4,7 @@ namespace quillset::x86 {
 
 void FillAvx2Kernels(TKernelTable& t) {
     FillAvx2BlockMeasures(t);
+    FillAvx2Prediction(t);
     FillAvx2Transforms(t);
     FillAvx2Quantization(t);
     FillAvx2PictureMeasures(t);

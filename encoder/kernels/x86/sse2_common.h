@@ -40,18 +40,20 @@ inline int32_t SadSum(__m128i v) { return _mm_cvtsi128_si32(_mm_add_epi32(v, _mm
 // The horizontal half-sample average of a row and the parity of each pixel pair's sum.
 struct TPairAverage {
     __m128i avg;    // (a + b + 1) >> 1
-    __m128i parity; // (a ^ b): bit 0 is the parity of a + b
+    __m128i parity; // (a + b) & 1
 };
 
-// (a + b + c + d + 2) >> 2 from the pair averages of two rows without widening: the average of
-// the averages rounds up once too often exactly when one of the pair sums is odd and the two
-// averages differ in parity.
+inline TPairAverage MakePair(__m128i a, __m128i b) {
+    return {_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))};
+}
+
+// (a + b + c + d + 2) >> 2 from the pair averages A, B and parities p, q of two rows, without
+// widening. With the halves u = A - p and v = B - q rounded down, the result is
+// (u + v + 1) >> 1 unless both sums are odd, when it is (u + 1 + v + 1) >> 1:
+// pavgb(A - (p & ~q), B - q) in every case.
 inline __m128i AverageOfFour(const TPairAverage& top, const TPairAverage& bottom) {
-    const __m128i rounded = _mm_avg_epu8(top.avg, bottom.avg);
-    const __m128i excess = _mm_and_si128(_mm_and_si128(_mm_or_si128(top.parity, bottom.parity),
-                                                       _mm_xor_si128(top.avg, bottom.avg)),
-                                         _mm_set1_epi8(1));
-    return _mm_sub_epi8(rounded, excess);
+    return _mm_avg_epu8(_mm_sub_epi8(top.avg, _mm_andnot_si128(bottom.parity, top.parity)),
+                        _mm_sub_epi8(bottom.avg, bottom.parity));
 }
 
 // Rows of 16 (Wide) or 8 predicted pixels, one after the other from the top. The V and HV
@@ -93,10 +95,7 @@ private:
             return Load8(p);
     }
 
-    static TPairAverage Pair(const uint8_t* p) {
-        const __m128i a = Load(p), b = Load(p + 1);
-        return {_mm_avg_epu8(a, b), _mm_xor_si128(a, b)};
-    }
+    static TPairAverage Pair(const uint8_t* p) { return MakePair(Load(p), Load(p + 1)); }
 
     const uint8_t* ref_;
     ptrdiff_t pitch_;
@@ -104,12 +103,13 @@ private:
     TPairAverage pair_{};
 };
 
-// 32-bit lanes holding the sums of squares of the byte differences of a and b.
+// 32-bit lanes holding the sums of squares of the byte differences of a and b. The even and odd
+// bytes of |a - b| are squared separately (mask and shift, no shuffles), which sums the same
+// squares.
 inline __m128i SquaredDiffs(__m128i a, __m128i b) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i dLo = _mm_sub_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
-    const __m128i dHi = _mm_sub_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
-    return _mm_add_epi32(_mm_madd_epi16(dLo, dLo), _mm_madd_epi16(dHi, dHi));
+    const __m128i d = _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+    const __m128i even = _mm_and_si128(d, _mm_set1_epi16(0xFF)), odd = _mm_srli_epi16(d, 8);
+    return _mm_add_epi32(_mm_madd_epi16(even, even), _mm_madd_epi16(odd, odd));
 }
 
 // Rows of an 8x8 block of 16-bit coefficients.

@@ -20,8 +20,11 @@ constexpr TConstants kColumn = {0.037328918f, -0.048772581f, 0.067649513f, 0.095
 
 inline __m128 Mul(float c, __m128 v) { return _mm_mul_ps(_mm_set1_ps(c), v); }
 
+// The helpers below are forced inline: called out of line, they would pass the matrix through
+// memory.
+//
 // One pass over four independent transforms: x[k] holds input k of each.
-void Pass(const __m128* x, __m128* w, const TConstants& c) {
+[[gnu::always_inline]] inline void Pass(const __m128* x, __m128* w, const TConstants& c) {
     const __m128 t0 = _mm_add_ps(x[0], x[7]), t7 = _mm_sub_ps(x[0], x[7]);
     const __m128 t1 = _mm_add_ps(x[1], x[6]), t6 = _mm_sub_ps(x[1], x[6]);
     const __m128 t2 = _mm_add_ps(x[2], x[5]), t5 = _mm_sub_ps(x[2], x[5]);
@@ -48,7 +51,7 @@ void Pass(const __m128* x, __m128* w, const TConstants& c) {
 // An 8x8 float matrix as m[row][half], each __m128 holding four consecutive columns.
 using TMatrix = __m128[8][2];
 
-inline void Transpose(TMatrix& m) {
+[[gnu::always_inline]] inline void Transpose(TMatrix& m) {
     for (int i = 0; i < 8; i += 4) {
         _MM_TRANSPOSE4_PS(m[i][0], m[i + 1][0], m[i + 2][0], m[i + 3][0]);
         _MM_TRANSPOSE4_PS(m[i][1], m[i + 1][1], m[i + 2][1], m[i + 3][1]);
@@ -62,7 +65,7 @@ inline void Transpose(TMatrix& m) {
 }
 
 // Transforms the columns of m (m[k][h] = input k of columns 4h .. 4h + 3) in place.
-inline void PassColumns(TMatrix& m, const TConstants& c) {
+[[gnu::always_inline]] inline void PassColumns(TMatrix& m, const TConstants& c) {
     for (int h = 0; h < 2; ++h) {
         __m128 x[8], w[8];
         for (int k = 0; k < 8; ++k)
@@ -74,7 +77,7 @@ inline void PassColumns(TMatrix& m, const TConstants& c) {
 }
 
 // The transform of `block` with m[j] = output row j (the transposed coefficient order).
-void Transform(const int16_t* block, TMatrix& m) {
+[[gnu::always_inline]] inline void Transform(const int16_t* block, TMatrix& m) {
     for (int r = 0; r < 8; ++r) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
         m[r][0] = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));

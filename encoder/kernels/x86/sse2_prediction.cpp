@@ -23,55 +23,57 @@ inline __m128i LoadRow(const uint8_t* p) {
         return Load8(p);
 }
 
-template <bool Wide, THalfMode Mode>
-void Predict_Sse2(uint8_t* dst, const uint8_t* ref, int32_t pitch, int32_t rows) {
+// Rows one at a time, from the top; (dst + pred + 1) >> 1 is exactly pavgb. Unrolled: the loop
+// overhead is a good part of the work of a row.
+template <bool Wide, THalfMode Mode, bool Average>
+void PredictRows_Sse2(uint8_t* dst, const uint8_t* ref, int32_t pitch, int32_t rows) {
     TRowPredictor<Mode, Wide> pred(ref, pitch);
-    for (int r = 0; r < rows; ++r, dst += pitch)
-        StoreRow<Wide>(dst, pred.Next());
-}
-
-// (dst + pred + 1) >> 1 is exactly pavgb.
-template <bool Wide, THalfMode Mode>
-void PredictAvg_Sse2(uint8_t* dst, const uint8_t* ref, int32_t pitch, int32_t rows) {
-    TRowPredictor<Mode, Wide> pred(ref, pitch);
-    for (int r = 0; r < rows; ++r, dst += pitch)
-        StoreRow<Wide>(dst, _mm_avg_epu8(LoadRow<Wide>(dst), pred.Next()));
-}
-
-// Rows r and r + 1 of 8 bytes in the low and high halves.
-inline __m128i LoadTwo8(const uint8_t* p, ptrdiff_t pitch) { return _mm_unpacklo_epi64(Load8(p), Load8(p + pitch)); }
-
-// Two predicted 8-wide rows (r, r + 1) in one register.
-template <THalfMode Mode>
-inline __m128i PredictTwo8(const uint8_t* ref, ptrdiff_t pitch) {
-    if constexpr (Mode == THalfMode::Full) {
-        return LoadTwo8(ref, pitch);
-    } else if constexpr (Mode == THalfMode::V) {
-        return _mm_avg_epu8(LoadTwo8(ref, pitch), LoadTwo8(ref + pitch, pitch));
-    } else if constexpr (Mode == THalfMode::H) {
-        return _mm_avg_epu8(LoadTwo8(ref, pitch), LoadTwo8(ref + 1, pitch));
-    } else {
-        const __m128i a = LoadTwo8(ref, pitch), b = LoadTwo8(ref + 1, pitch);
-        const __m128i c = LoadTwo8(ref + pitch, pitch), d = LoadTwo8(ref + pitch + 1, pitch);
-        return AverageOfFour({_mm_avg_epu8(a, b), _mm_xor_si128(a, b)}, {_mm_avg_epu8(c, d), _mm_xor_si128(c, d)});
-    }
-}
-
-// 8-wide rows two at a time; an odd last row alone.
-template <THalfMode Mode, bool Average>
-void Predict8_Sse2(uint8_t* dst, const uint8_t* ref, int32_t pitch, int32_t rows) {
-    int r = 0;
-    for (; r + 2 <= rows; r += 2, dst += 2 * ptrdiff_t{pitch}, ref += 2 * ptrdiff_t{pitch}) {
-        __m128i pred = PredictTwo8<Mode>(ref, pitch);
+#pragma GCC unroll 4
+    for (int r = 0; r < rows; ++r, dst += pitch) {
+        __m128i p = pred.Next();
         if constexpr (Average)
-            pred = _mm_avg_epu8(LoadTwo8(dst, pitch), pred);
-        Store8(dst, pred);
-        Store8(dst + pitch, _mm_unpackhi_epi64(pred, pred));
+            p = _mm_avg_epu8(LoadRow<Wide>(dst), p);
+        StoreRow<Wide>(dst, p);
     }
-    if (r < rows) {
-        TRowPredictor<Mode, false> last(ref, pitch);
-        const __m128i pred = last.Next();
-        Store8(dst, Average ? _mm_avg_epu8(Load8(dst), pred) : pred);
+}
+
+// 8-byte rows p and p + span in the low and high halves.
+// (movhps: no alignment, no shuffle for the store.)
+inline __m128i LoadSplit8(const uint8_t* p, ptrdiff_t span) {
+    return _mm_castps_si128(_mm_loadh_pi(_mm_castsi128_ps(Load8(p)), reinterpret_cast<const __m64*>(p + span)));
+}
+
+inline void StoreSplit8(uint8_t* p, ptrdiff_t span, __m128i v) {
+    Store8(p, v);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(p + span), _mm_castsi128_ps(v));
+}
+
+// HV predictions of 8-wide rows two at a time: the upper and lower halves of the block in the two
+// halves of one register, which halves the arithmetic (the other variants are bound by loads and
+// stores, which one row at a time needs fewer of). Each source row pair is read once; an odd last
+// row goes alone.
+template <bool Average>
+void PredictHV8_Sse2(uint8_t* dst, const uint8_t* ref, int32_t pitch, int32_t rows) {
+    const int span = rows / 2;
+    if (span > 0) {
+        const ptrdiff_t lower = ptrdiff_t{span} * pitch;
+        const auto pair = [lower](const uint8_t* p) {
+            return MakePair(LoadSplit8(p, lower), LoadSplit8(p + 1, lower));
+        };
+        TPairAverage top = pair(ref);
+        uint8_t* row = dst;
+        for (int r = 0; r < span; ++r, row += pitch) {
+            const TPairAverage bottom = pair(ref + (r + 1) * ptrdiff_t{pitch});
+            __m128i p = AverageOfFour(top, bottom);
+            top = bottom;
+            if constexpr (Average)
+                p = _mm_avg_epu8(LoadSplit8(row, lower), p);
+            StoreSplit8(row, lower, p);
+        }
+    }
+    if (rows & 1) {
+        const ptrdiff_t last = ptrdiff_t{rows - 1} * pitch;
+        PredictRows_Sse2<false, THalfMode::HV, Average>(dst + last, ref + last, pitch, 1);
     }
 }
 
@@ -90,22 +92,22 @@ void AveragePacked16x16_Sse2(uint8_t* dst, const uint8_t* a, const uint8_t* b) {
 } // namespace
 
 void FillSse2Prediction(TKernelTable& t) {
-    t.Predict16 = Predict_Sse2<true, THalfMode::Full>;
-    t.Predict16V = Predict_Sse2<true, THalfMode::V>;
-    t.Predict16H = Predict_Sse2<true, THalfMode::H>;
-    t.Predict16HV = Predict_Sse2<true, THalfMode::HV>;
-    t.Predict8 = Predict8_Sse2<THalfMode::Full, false>;
-    t.Predict8V = Predict8_Sse2<THalfMode::V, false>;
-    t.Predict8H = Predict8_Sse2<THalfMode::H, false>;
-    t.Predict8HV = Predict8_Sse2<THalfMode::HV, false>;
-    t.PredictAvg16 = PredictAvg_Sse2<true, THalfMode::Full>;
-    t.PredictAvg16V = PredictAvg_Sse2<true, THalfMode::V>;
-    t.PredictAvg16H = PredictAvg_Sse2<true, THalfMode::H>;
-    t.PredictAvg16HV = PredictAvg_Sse2<true, THalfMode::HV>;
-    t.PredictAvg8 = Predict8_Sse2<THalfMode::Full, true>;
-    t.PredictAvg8V = Predict8_Sse2<THalfMode::V, true>;
-    t.PredictAvg8H = Predict8_Sse2<THalfMode::H, true>;
-    t.PredictAvg8HV = Predict8_Sse2<THalfMode::HV, true>;
+    t.Predict16 = PredictRows_Sse2<true, THalfMode::Full, false>;
+    t.Predict16V = PredictRows_Sse2<true, THalfMode::V, false>;
+    t.Predict16H = PredictRows_Sse2<true, THalfMode::H, false>;
+    t.Predict16HV = PredictRows_Sse2<true, THalfMode::HV, false>;
+    t.Predict8 = PredictRows_Sse2<false, THalfMode::Full, false>;
+    t.Predict8V = PredictRows_Sse2<false, THalfMode::V, false>;
+    t.Predict8H = PredictRows_Sse2<false, THalfMode::H, false>;
+    t.Predict8HV = PredictHV8_Sse2<false>;
+    t.PredictAvg16 = PredictRows_Sse2<true, THalfMode::Full, true>;
+    t.PredictAvg16V = PredictRows_Sse2<true, THalfMode::V, true>;
+    t.PredictAvg16H = PredictRows_Sse2<true, THalfMode::H, true>;
+    t.PredictAvg16HV = PredictRows_Sse2<true, THalfMode::HV, true>;
+    t.PredictAvg8 = PredictRows_Sse2<false, THalfMode::Full, true>;
+    t.PredictAvg8V = PredictRows_Sse2<false, THalfMode::V, true>;
+    t.PredictAvg8H = PredictRows_Sse2<false, THalfMode::H, true>;
+    t.PredictAvg8HV = PredictHV8_Sse2<true>;
     t.FetchPacked16x16 = Fetch_Sse2<16, 16, THalfMode::Full>;
     t.FetchPacked16x16V = Fetch_Sse2<16, 16, THalfMode::V>;
     t.FetchPacked16x16H = Fetch_Sse2<16, 16, THalfMode::H>;

@@ -1,5 +1,6 @@
-// SSE2 level bound, quantisation and inverse quantisation. Divisions and the floating-point
-// variants run in double precision, where every result equals the reference's exactly.
+// SSE2 level bound, quantisation and inverse quantisation. Integer divisions go through an exact
+// single-precision quotient and the floating-point variants run in double precision, so every
+// result equals the reference's exactly.
 #include "encoder/kernels/x86/sse2_common.h"
 #include "encoder/kernels/x86/x86_kernels.h"
 
@@ -26,9 +27,14 @@ inline __m128i TruncSat(__m128d v) {
 }
 inline __m128i Join(__m128i lo2, __m128i hi2) { return _mm_unpacklo_epi64(lo2, hi2); }
 
-// Truncating division of four non-negative int32 by four positive int32 (both below 2^30).
+// trunc(n / d) for int32 n within 0 .. 2^23 and d within 1 .. 2^30, exactly, from one
+// single-precision division. n converts exactly; so does d whenever d <= n, and a larger d gives a
+// quotient of at most one half. The correctly rounded quotient then truncates to the true one:
+// for a true quotient just below an integer k >= 2 to round up to k, it would have to lie within
+// k * 2^-24 of k, while it lies at least 1 / d below it, which needs n >= k * d - d >= 2^24 - n,
+// that is n > 2^23.
 inline __m128i DivideU(__m128i n, __m128i d) {
-    return Join(_mm_cvttpd_epi32(_mm_div_pd(PdLo(n), PdLo(d))), _mm_cvttpd_epi32(_mm_div_pd(PdHi(n), PdHi(d))));
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
 }
 
 inline __m128i Abs32(__m128i v) {
@@ -144,18 +150,50 @@ inline __m128i QuantizePairs(__m128d x0, __m128d x1, __m128 r, __m128 f, __m128i
     return _mm_and_si128(Join(l0, l1), nonZero);
 }
 
+// The same in single precision where that gives the reference's levels: (x +- R) * F is formed
+// as S, which is within |S| * 2^-22 of the reference's double-precision value, so the truncations
+// agree unless a whole number lies that close to S. `trusted` loses its lanes (of non-zero x) for
+// which the interval S -+ S * 2^-20, wide enough even as rounded, holds a whole number.
+inline __m128i QuantizeSingle(__m128 x, __m128 r, __m128 f, __m128i nonZero, __m128i& trusted) {
+    const __m128 signedR = _mm_xor_ps(r, _mm_and_ps(x, _mm_set1_ps(-0.0f)));
+    const __m128 bound = _mm_set1_ps(32768.0f);
+    const __m128 v = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_add_ps(x, signedR), f), bound),
+                                _mm_sub_ps(_mm_setzero_ps(), bound));
+    const __m128 margin = _mm_mul_ps(v, _mm_set1_ps(0x1p-20f));
+    const __m128i low = _mm_cvttps_epi32(_mm_sub_ps(v, margin)), high = _mm_cvttps_epi32(_mm_add_ps(v, margin));
+    const __m128i zero = _mm_xor_si128(nonZero, _mm_set1_epi32(-1));
+    trusted = _mm_and_si128(trusted, _mm_or_si128(_mm_cmpeq_epi32(low, high), zero));
+    return _mm_and_si128(low, nonZero);
+}
+
+// Eight levels of the floating-point quantisers from eight values given by `value(half)` (four
+// floats each, exact) and their non-zero masks.
+template <typename Values>
+__m128i QuantizeEight(Values value, const float* r, const float* f) {
+    __m128i levels[2], nonZero[2];
+    __m128i trusted = _mm_set1_epi32(-1);
+    for (int half = 0; half < 2; ++half) {
+        const __m128 x = value(half);
+        const __m128 zero = _mm_setzero_ps();
+        nonZero[half] = _mm_castps_si128(_mm_or_ps(_mm_cmpgt_ps(x, zero), _mm_cmplt_ps(x, zero)));
+        levels[half] =
+            QuantizeSingle(x, _mm_loadu_ps(r + 4 * half), _mm_loadu_ps(f + 4 * half), nonZero[half], trusted);
+    }
+    if (_mm_movemask_epi8(trusted) != 0xFFFF)
+        for (int half = 0; half < 2; ++half) {
+            const __m128 x = value(half);
+            levels[half] = QuantizePairs(PdLo(x), PdHi(x), _mm_loadu_ps(r + 4 * half), _mm_loadu_ps(f + 4 * half),
+                                         nonZero[half]);
+        }
+    return _mm_packs_epi32(levels[0], levels[1]);
+}
+
 int32_t QuantizeBlockF_Sse2(int16_t* block, const float* factors, const float* offsets) {
     __m128i sum = _mm_setzero_si128();
     for (int k = 0; k < 64; k += 8) {
         const __m128i x = LoadI16(block + k);
-        __m128i levels[2];
-        for (int half = 0; half < 2; ++half) {
-            const __m128i x32 = half == 0 ? WidenLo(x) : WidenHi(x);
-            const __m128i nonZero = _mm_xor_si128(_mm_cmpeq_epi32(x32, _mm_setzero_si128()), _mm_set1_epi32(-1));
-            levels[half] = QuantizePairs(PdLo(x32), PdHi(x32), _mm_loadu_ps(offsets + k + 4 * half),
-                                         _mm_loadu_ps(factors + k + 4 * half), nonZero);
-        }
-        const __m128i stored = _mm_packs_epi32(levels[0], levels[1]);
+        const __m128i stored = QuantizeEight(
+            [x](int half) { return _mm_cvtepi32_ps(half == 0 ? WidenLo(x) : WidenHi(x)); }, offsets + k, factors + k);
         StoreI16(block + k, stored);
         sum = _mm_add_epi32(sum, AbsSum16(stored));
     }
@@ -164,16 +202,9 @@ int32_t QuantizeBlockF_Sse2(int16_t* block, const float* factors, const float* o
 
 int32_t QuantizeFloatBlock_Sse2(int16_t* out, const float* block, const float* factors, const float* offsets) {
     __m128i sum = _mm_setzero_si128();
-    const __m128 zero = _mm_setzero_ps();
     for (int k = 0; k < 64; k += 8) {
-        __m128i levels[2];
-        for (int half = 0; half < 2; ++half) {
-            const __m128 x = _mm_loadu_ps(block + k + 4 * half);
-            const __m128i nonZero = _mm_castps_si128(_mm_or_ps(_mm_cmpgt_ps(x, zero), _mm_cmplt_ps(x, zero)));
-            levels[half] = QuantizePairs(PdLo(x), PdHi(x), _mm_loadu_ps(offsets + k + 4 * half),
-                                         _mm_loadu_ps(factors + k + 4 * half), nonZero);
-        }
-        const __m128i stored = _mm_packs_epi32(levels[0], levels[1]);
+        const auto values = [block, k](int half) { return _mm_loadu_ps(block + k + 4 * half); };
+        const __m128i stored = QuantizeEight(values, offsets + k, factors + k);
         StoreI16(out + k, stored);
         sum = _mm_add_epi32(sum, AbsSum16(stored));
     }

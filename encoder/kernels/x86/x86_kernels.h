@@ -24,6 +24,7 @@ void FillSse2FloatTransforms(TKernelTable& table);
 void FillSse2PictureMeasures(TKernelTable& table);
 
 void FillAvx2BlockMeasures(TKernelTable& table);
+void FillAvx2Prediction(TKernelTable& table);
 void FillAvx2Transforms(TKernelTable& table);
 void FillAvx2FloatTransforms(TKernelTable& table);
 void FillAvx2Quantization(TKernelTable& table);
