@@ -1,0 +1,120 @@
+// The picture input of the video encoder: rate conversion, conversion of outside pictures,
+// field flags, and the per-picture record handed to the GOP planner.
+#include <algorithm>
+
+#include "encoder/framework/mpeg_errors.h"
+#include "encoder/video/video_encoder.h"
+
+namespace quillset {
+
+void TMPEGVideoEncoder::PushPicture(const TMPEGVideoEncoder_Image& image) {
+    if (!PassActive)
+        BeginEncode();
+    TMPEGVideoEncoder_Image record = image;
+    std::unique_ptr<TMPEGVideo_YUVImage> converted;
+    const long double sourceRate = std::max<long double>(image.SourceRate, 0);
+    // Each pushed picture is coded as often as the coded rate fits into the source's rate: a
+    // slower source repeats pictures, a faster one drops some.
+    while (Settings.PictureRate > RateAccumulator) {
+        if (!converted)
+            converted = ConvertPicture(record);
+        AddPicture(record, *converted);
+        // A repeated copy carries none of the picture's one-time requests.
+        record.ForcePictureType = 0;
+        record.IsRepeat = 0;
+        record.SegmentStart = 0;
+        record.SegmentRateChange = 0;
+        record.HasMatrices = 0;
+        record.HasChromaMatrices = 0;
+        record.HasMotionSearchMode = 0;
+        record.HasMotionSearchOption = 0;
+        {
+            std::lock_guard lock(CounterLock);
+            ++InputPictureCount;
+        }
+        if (sourceRate == 0) {
+            RateAccumulator += Settings.PictureRate;
+            break;
+        }
+        RateAccumulator += sourceRate;
+    }
+    RateAccumulator -= Settings.PictureRate;
+}
+
+std::unique_ptr<TMPEGVideo_YUVImage> TMPEGVideoEncoder::ConvertPicture(const TMPEGVideoEncoder_Image& record) {
+    if (record.Tag == kMPEGVideoEncoder_YUVImageTag) {
+        const TMPEGVideo_YUVImage* image = record.YUVImage;
+        TMPEGVideo_YUVImageFormat format;
+        GetImageFormat(format);
+        // The picture is read with this encoder's geometry: anything smaller is refused.
+        if (!image || image->Format.ChromaFormat != format.ChromaFormat || image->LumaStride != format.Width ||
+            image->LumaHeight < format.Height || image->ChromaStride != format.ChromaWidth ||
+            image->ChromaHeight < format.ChromaHeight)
+            throw EMPEGVideoEncoderError(MPEGError_IllegalPicture);
+        return TMPEGVideo_YUVImage::CreateShared(*image);
+    }
+    std::unique_ptr<TMPEGVideo_YUVImage> image = NewImage();
+    image->Import(record.Picture, record.ColorConversion ? record.ColorConversion : &ColorTable, &Kernels);
+    return image;
+}
+
+void TMPEGVideoEncoder::SetFieldFlags(TMPEGVideoFrameInfo& info) const {
+    switch (Settings.Config.VideoEncodeMode) {
+    case MPEGVideoEncoder_VideoEncodeMode_Progressive:
+        info.ProgressiveFrame = 1;
+        info.TopFieldFirst = 0;
+        info.RepeatFirstField = 0;
+        break;
+    case MPEGVideoEncoder_VideoEncodeMode_Progressive_32Pulldown: {
+        // Fields 2, 3, 2, 3: T B, T B T, B T, B T B.
+        const int64_t n = info.DisplayNumber % 4;
+        info.ProgressiveFrame = 1;
+        info.TopFieldFirst = n < 2;
+        info.RepeatFirstField = n == 1 || n == 3;
+        break;
+    }
+    default: // Interlace, and Auto_Inv32Pulldown coded as interlaced
+        info.ProgressiveFrame = 0;
+        info.TopFieldFirst = Settings.Config.TopFieldFirst != 0;
+        info.RepeatFirstField = 0;
+        break;
+    }
+}
+
+void TMPEGVideoEncoder::AddPicture(const TMPEGVideoEncoder_Image& record, const TMPEGVideo_YUVImage& image) {
+    auto* info = new TMPEGVideoFrameInfo(Settings.MacroblockCount);
+    TFrameInfoRef hold(info);
+    info->Source = TMPEGVideo_YUVImage::CreateShared(image);
+    info->SearchBufferPool = &SearchBufferPool;
+    info->DisplayNumber = PictureCounter;
+    info->FieldsBefore = FieldCounter;
+    info->Time = static_cast<long double>(FieldCounter) / (2 * Settings.FrameTimeRate);
+    SetFieldFlags(*info);
+    info->PictureWeight = record.PictureWeight > 0 ? record.PictureWeight : 1.0;
+    if (record.HasMatrices) {
+        info->HasMatrices = 1;
+        info->IntraMatrix = record.IntraMatrix;
+        info->NonIntraMatrix = record.NonIntraMatrix;
+        NormalizeQuantMatrix(info->IntraMatrix, true);
+        NormalizeQuantMatrix(info->NonIntraMatrix, false);
+    }
+    if (record.HasChromaMatrices) {
+        info->HasChromaMatrices = 1;
+        info->ChromaIntraMatrix = record.ChromaIntraMatrix;
+        info->ChromaNonIntraMatrix = record.ChromaNonIntraMatrix;
+    }
+    if (record.HasMotionSearchMode)
+        CurrentSearchMode = record.MotionSearchMode;
+    if (record.HasMotionSearchOption)
+        CurrentSearchOption = record.MotionSearchOption;
+    info->MotionSearchMode = CurrentSearchMode;
+    info->MotionSearchOption = CurrentSearchOption;
+    info->UserData = record.UserData;
+    ++PictureCounter;
+    FieldCounter += 2 + info->RepeatFirstField;
+    // Scene-change detection comes with its own filter; until then DetectSceneChange forces
+    // nothing.
+    Planner.AddPicture(info, record);
+}
+
+} // namespace quillset
