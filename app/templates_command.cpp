@@ -7,14 +7,18 @@
 #include "config/model/config_list.h"
 #include "config/persist/text_to_binary.h"
 #include "config/templates/wizard_templates.h"
+#include "encoder/audio/ac3/ac3_library.h"
 #include "stream/memory_stream.h"
 
 namespace quillset {
 
 namespace {
 
-// No AC-3 encoder binding exists yet, so the list without AC-3 templates is the one offered.
-constexpr bool kAC3EncoderAvailable = false;
+// The AC-3 templates are offered while the AC-3 library loads (a failed probe clears the library
+// name, so later calls answer at once).
+bool AC3EncoderAvailable() {
+    return ProbeAC3Library();
+}
 
 void PrintSummary(const TMPEGConfigListItem& item, std::ostream& out) {
     const TMPEGConfig& config = item.MPEGConfig;
@@ -60,7 +64,7 @@ int ShowTemplate(const TMPEGConfigList& list, const std::string& name, std::ostr
 } // namespace
 
 void LoadOfferedTemplates(TMPEGConfigList& list) {
-    LoadWizardTemplates(list, kAC3EncoderAvailable);
+    LoadWizardTemplates(list, AC3EncoderAvailable());
 }
 
 int FindTemplate(const TMPEGConfigList& list, const std::string& name) {

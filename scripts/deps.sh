@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, when they are missing.
 #   scripts/deps.sh build   compiler, CMake, Ninja
-#   scripts/deps.sh test    + GoogleTest, Google Benchmark, clang's fuzzer, the reference tools
+#   scripts/deps.sh test    + GoogleTest, Google Benchmark, clang's fuzzer, the reference decoders
+#                             and authoring tools the conformance tests judge streams with
+#   scripts/deps.sh bench   + the peer encoders and measuring tools of the comparison scripts
 set -euo pipefail
 
 packages=(g++ cmake ninja-build)
-if [ "${1:-build}" = test ]; then
-  packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev ffmpeg sox)
-fi
+case "${1:-build}" in
+  test | bench)
+    packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev ffmpeg sox mpeg2dec dvdauthor vcdimager
+               mjpegtools) ;;&
+  bench)
+    packages+=(twolame espeak-ng python3-numpy bc) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
 
 #include "tests/support/temp_dir.h"
@@ -59,6 +62,52 @@ TEST(EncodeCommand, WritesTheFilesTheOutputTypeAsksFor) {
     // One second of 48 kHz stereo 16-bit samples in a WAVE file with an 18-byte format.
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out.wav")).size(), 46u + 192000u);
     EXPECT_NE(r.out.find("out.wav"), std::string::npos) << r.out;
+}
+
+// A YUV4MPEG2 clip of grey pictures with a bright square that moves a little each picture.
+std::string Y4MClip(int width, int height, int pictures) {
+    std::string s = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F30000:1001 It A10:11 C420jpeg\n";
+    for (int n = 0; n < pictures; ++n) {
+        std::string luma(static_cast<size_t>(width) * height, '\x50');
+        for (int y = 100; y < 200; ++y)
+            for (int x = 100 + 4 * n; x < 200 + 4 * n; ++x)
+                luma[static_cast<size_t>(y) * width + x] = '\xC0';
+        s += "FRAME\n" + luma + std::string(static_cast<size_t>(width) * height / 2, '\x80');
+    }
+    return s;
+}
+
+bool StartsWith(const std::string& bytes, std::initializer_list<uint8_t> prefix) {
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin(),
+                                                      [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+}
+
+TEST(EncodeCommand, WritesVideoAndAudioElementaryStreams) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("clip.y4m"), Y4MClip(720, 480, 6));
+    testing::WriteFileBytes(dir.File("clip.wav"), Wave(2, 48000, 16, 9600));
+    struct Case {
+        const char* templateName;
+        const char* output;
+        const char* audioFile;
+        std::initializer_list<uint8_t> audioStart;
+    };
+    const Case cases[] = {
+        {kLpcmTemplate, "lpcm", "lpcm.wav", {'R', 'I', 'F', 'F'}},
+        {"DVD (NTSC 4_3) - MPEG2 720x480 VBR 4Mbps AC3", "ac3", "ac3.ac3", {0x0B, 0x77}},
+        {"DVD (NTSC 4_3) - MPEG2 720x480 VBR 4Mbps MPA", "mpa", "mpa.mpa", {0xFF}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.templateName);
+        const Result r = RunEncode({"-t", c.templateName, "--set", "OutputStreamType=MPEG_OutputStreamType_VideoAudio",
+                                    "-q", "-o", dir.File(c.output), dir.File("clip.y4m"), dir.File("clip.wav")});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string video = testing::ReadFileBytes(dir.File(std::string(c.output) + ".m2v"));
+        EXPECT_TRUE(StartsWith(video, {0x00, 0x00, 0x01, 0xB3})) << "a sequence header first";
+        ASSERT_GE(video.size(), 4u);
+        EXPECT_EQ(video.substr(video.size() - 4), std::string("\x00\x00\x01\xB7", 4)) << "a sequence end last";
+        EXPECT_TRUE(StartsWith(testing::ReadFileBytes(dir.File(c.audioFile)), c.audioStart));
+    }
 }
 
 TEST(EncodeCommand, RefusesBadInputWithClearMessages) {
