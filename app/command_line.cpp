@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/encode_command.h"
+#include "app/info_command.h"
 #include "app/templates_command.h"
 
 #include <exception>
@@ -20,7 +21,7 @@ std::string UsageText() {
            "  quillset --version                  show the version\n"
            "  quillset templates                  list the built-in templates\n"
            "  quillset templates --show NAME      show one template and all its settings\n") +
-           EncodeUsageText();
+           InfoUsageText() + EncodeUsageText();
 }
 
 std::string MessageForTerminal(const std::string& message) {
@@ -50,6 +51,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         }
         if (args[0] == "templates")
             return RunTemplatesCommand({args.begin() + 1, args.end()}, out, err);
+        if (args[0] == "info")
+            return RunInfoCommand({args.begin() + 1, args.end()}, out, err);
         if (args[0] == "encode")
             return RunEncodeCommand({args.begin() + 1, args.end()}, out, err);
         err << "quillset: unknown command \"" << args[0] << "\"\n\n" << UsageText();

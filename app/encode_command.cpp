@@ -1,8 +1,11 @@
 #include "app/encode_command.h"
 
+#include <charconv>
+#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <unistd.h>
 
@@ -14,7 +17,11 @@
 #include "app/templates_command.h"
 #include "config/model/config_file.h"
 #include "config/model/config_list.h"
+#include "config/model/mpeg_tables.h"
+#include "source/demo_source.h"
 #include "source/wave_audio_source.h"
+#include "stream/file_stream.h"
+#include "stream/temp_file.h"
 
 namespace quillset {
 
@@ -31,6 +38,9 @@ struct TEncodeArguments {
     std::string AudioFile;
     bool WaveFile = false;
     bool Quiet = false;
+    bool DVDVideo = false;
+    bool Demo = false;
+    int DemoSeconds = 10;
 };
 
 class EUsage : public Exception {
@@ -59,6 +69,14 @@ bool IsPictureInput(const std::string& fileName) {
     return std::string(head, static_cast<size_t>(in.gcount())) == "YUV4MPEG2";
 }
 
+int ParseDemoSeconds(const std::string& text) {
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 3600)
+        throw EUsage("--demo=SECONDS takes a whole number of seconds from 1 to 3600");
+    return seconds;
+}
+
 TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
     TEncodeArguments parsed;
     auto value = [&](size_t& i) -> const std::string& {
@@ -80,6 +98,14 @@ TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
             parsed.WaveFile = true;
         else if (a == "-q" || a == "--quiet")
             parsed.Quiet = true;
+        else if (a == "--dvd-video")
+            parsed.DVDVideo = true;
+        else if (a == "--demo")
+            parsed.Demo = true;
+        else if (a.starts_with("--demo=")) {
+            parsed.Demo = true;
+            parsed.DemoSeconds = ParseDemoSeconds(a.substr(7));
+        }
         else if (a.size() > 1 && a[0] == '-')
             throw EUsage("unknown option \"" + a + "\"");
         else if (IsPictureInput(a) && parsed.VideoFile.empty())
@@ -91,8 +117,10 @@ TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (parsed.TemplateName.empty())
         throw EUsage("choose a template with -t (see \"quillset templates\")");
-    if (parsed.VideoFile.empty() && parsed.AudioFile.empty())
-        throw EUsage("give a picture source (.y4m) and/or a sound source (.wav)");
+    if (parsed.Demo && !(parsed.VideoFile.empty() && parsed.AudioFile.empty()))
+        throw EUsage("--demo encodes the built-in demo source: give no inputs with it");
+    if (!parsed.Demo && parsed.VideoFile.empty() && parsed.AudioFile.empty())
+        throw EUsage("give a picture source (.y4m) and/or a sound source (.wav), or --demo");
     return parsed;
 }
 
@@ -113,7 +141,7 @@ void LoadTemplate(const std::string& name, TMPEGConfig& config) {
 std::string DefaultOutputName(const TEncodeArguments& args) {
     std::string source = args.VideoFile.empty() || args.VideoFile == "-" ? args.AudioFile : args.VideoFile;
     if (source.empty())
-        source = "quillset";
+        return args.Demo ? "quillset-demo" : "quillset";
     // Next to the input, with its name.
     const size_t slash = source.find_last_of('/');
     const size_t dot = source.find_last_of('.');
@@ -121,6 +149,58 @@ std::string DefaultOutputName(const TEncodeArguments& args) {
         source.erase(dot);
     return source;
 }
+
+// The built-in demo source in temporary files, in the template's picture size and rate; removed
+// again when the encode ends.
+class TDemoFiles {
+public:
+    TDemoFiles(const TMPEGConfig& config, int seconds) {
+        TDemoFormat format;
+        format.Width = config.Video.Width;
+        format.Height = config.Video.Height;
+        const double rate = GetFrameRateValue(config.Video.FrameRate);
+        if (rate <= 0)
+            throw Exception("The template has no picture rate for the demo source.");
+        // NTSC rates are whole multiples of 1000/1001.
+        const double ntsc = rate * 1.001;
+        if (std::abs(ntsc - std::round(ntsc)) < 0.01 && std::abs(rate - std::round(rate)) > 0.01) {
+            format.RateNumerator = static_cast<int32_t>(std::lround(ntsc)) * 1000;
+            format.RateDenominator = 1001;
+        } else {
+            format.RateNumerator = static_cast<int32_t>(std::lround(rate * 1000));
+            format.RateDenominator = 1000;
+        }
+        format.Frames = static_cast<int32_t>(std::lround(seconds * rate));
+        format.SamplingFrequency = 48000;
+        try {
+            const std::string folder = GetSystemTempFolder();
+            VideoFile = MakeTempFileName(folder, "quillset-demo", "y4m");
+            {
+                TLargeFileStream pictures(VideoFile, 0, fmCreate);
+                WriteDemoPictures(pictures, format);
+            }
+            AudioFile = MakeTempFileName(folder, "quillset-demo", "wav");
+            TLargeFileStream sound(AudioFile, 0, fmCreate);
+            WriteDemoSound(sound, format);
+        } catch (...) {
+            Remove();
+            throw;
+        }
+    }
+    ~TDemoFiles() { Remove(); }
+    TDemoFiles(const TDemoFiles&) = delete;
+    TDemoFiles& operator=(const TDemoFiles&) = delete;
+
+    std::string VideoFile;
+    std::string AudioFile;
+
+private:
+    void Remove() {
+        for (const std::string* name : {&VideoFile, &AudioFile})
+            if (!name->empty())
+                ::unlink(name->c_str());
+    }
+};
 
 extern "C" void StopOnInterrupt(int) {
     TEncodeRun::RequestAbort();
@@ -167,6 +247,9 @@ std::string EncodeUsageText() {
            "      encode with a built-in template (or a .mcf configuration file)\n"
            "      -o NAME           output name (default: the first input's, next to it); extensions are added\n"
            "      --set PATH=VALUE  change a setting, e.g. --set Video.CBR_BitRate=6000000\n"
+           "      --dvd-video       write an MPEG-2 program stream in the DVD-Video form (navigation packs),\n"
+           "                        as DVD authoring tools such as dvdauthor read it (DVD templates)\n"
+           "      --demo[=SECONDS]  encode the built-in demo source (test picture and tone, 10 s unless given)\n"
            "      --wave            also write the sound as a WAVE file\n"
            "      --log FILE        write the encoders' log\n"
            "      --quiet           no progress display\n";
@@ -185,6 +268,12 @@ int RunEncodeCommand(const std::vector<std::string>& args, std::ostream& out, st
     for (const std::string& setting : parsed.Settings)
         ApplyConfigSetting(config, setting);
 
+    std::optional<TDemoFiles> demo;
+    if (parsed.Demo) {
+        demo.emplace(config, parsed.DemoSeconds);
+        parsed.VideoFile = demo->VideoFile;
+        parsed.AudioFile = demo->AudioFile;
+    }
     std::unique_ptr<TWaveAudioSource> audio;
     if (!parsed.AudioFile.empty())
         audio = std::make_unique<TWaveAudioSource>(parsed.AudioFile);
@@ -194,6 +283,7 @@ int RunEncodeCommand(const std::vector<std::string>& args, std::ostream& out, st
     options.OutputName = parsed.OutputName.empty() ? DefaultOutputName(parsed) : parsed.OutputName;
     options.WaveFile = parsed.WaveFile;
     options.LogFileName = parsed.LogFileName;
+    options.DVDVideo = parsed.DVDVideo;
     TEncodeRun run(config, options);
     TProgressDisplay display(err, isatty(STDERR_FILENO) != 0);
     if (!parsed.Quiet)

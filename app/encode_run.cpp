@@ -12,11 +12,14 @@
 #include "config/model/mpeg_tables.h"
 #include "encoder/audio/lpcm/lpcm_encoder.h"
 #include "encoder/framework/base_encoder.h"
+#include "encoder/mux/stream_kinds.h"
+#include "encoder/mux/system_encoder.h"
 #include "source/audio_resampler.h"
 #include "source/wave_audio_source.h"
 #include "source/y4m_reader.h"
 #include "stream/file_stream.h"
 #include "stream/safe_disk_capacity_stream.h"
+#include "stream/temp_file.h"
 
 namespace quillset {
 
@@ -74,8 +77,12 @@ struct TEncodeRun::TOutput {
     TOutputFileInfo Files;
     std::vector<TRequestDiskCapacitySizeItem> Requests;
     std::unique_ptr<TLargeSafeDiskCapacitySizeStream> Main, Second, Wave;
-    std::unique_ptr<TMPEGBaseVideoEncoder> Video;
-    std::unique_ptr<TMPEGBaseAudioEncoder> Audio; // the audio encoder or the Linear PCM wrapper
+    // A system stream output: the multiplexer owns the encoders that write into it.
+    std::unique_ptr<TMPEGSystemEncoder> System;
+    std::unique_ptr<TMPEGBaseVideoEncoder> OwnedVideo;
+    std::unique_ptr<TMPEGBaseAudioEncoder> OwnedAudio;
+    TMPEGBaseVideoEncoder* Video = nullptr;
+    TMPEGBaseAudioEncoder* Audio = nullptr; // the audio encoder or the Linear PCM wrapper
     std::unique_ptr<TMPEGBaseAudioEncoder> WaveWriter;
     // The sound in the output's format, delivered up to (not including) AudioDelivered.
     std::unique_ptr<TAudioResampler> Resampler;
@@ -84,8 +91,11 @@ struct TEncodeRun::TOutput {
     int64_t AudioMark = 0;
 
     void ReleaseEncoders() {
-        Video.reset();
-        Audio.reset();
+        Video = nullptr;
+        Audio = nullptr;
+        System.reset();
+        OwnedVideo.reset();
+        OwnedAudio.reset();
         WaveWriter.reset();
     }
     void CloseFiles() {
@@ -105,6 +115,23 @@ struct TEncodeRun::TOutput {
 
 TEncodeRun::TEncodeRun(const TMPEGConfig& config, const TEncodeRunOptions& options) : Options(options) {
     Config.Assign(config);
+    if (Options.DVDVideo) {
+        if (Config.System.StreamType != MPEGSystemEncoder_StreamType_MPEG2_Program)
+            throw Exception("The DVD-Video form needs a template with MPEG-2 program stream output (a DVD template).");
+        switch (Config.OutputStreamType) {
+        case MPEG_OutputStreamType_VideoOnly:
+            Config.OutputStreamType = MPEG_OutputStreamType_System_VideoOnly;
+            break;
+        case MPEG_OutputStreamType_AudioOnly:
+            Config.OutputStreamType = MPEG_OutputStreamType_System_AudioOnly;
+            break;
+        case MPEG_OutputStreamType_VideoAudio:
+            Config.OutputStreamType = MPEG_OutputStreamType_System_VideoAudio;
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 TEncodeRun::~TEncodeRun() = default;
@@ -184,6 +211,10 @@ TEncodeRun::TTimeline TEncodeRun::PlanTimeline(const TVideoInput* video, TWaveAu
                                        video->FileName.c_str(), h.Width, h.Height, record.Width, record.Height,
                                        record.Width, record.Height));
         timeline.SourceRate = h.FrameRate();
+        // A source at the coded rate, given as a fraction the template's rate rounds (30000/1001
+        // against 29.97), is taken picture for picture: a conversion would repeat one at the start.
+        if (codedRate > 0 && std::abs(timeline.SourceRate - codedRate) < codedRate * 1e-5)
+            timeline.SourceRate = 0;
         timeline.FrameRate = timeline.SourceRate > 0 ? timeline.SourceRate : codedRate;
         timeline.Frames = reader->FrameCountHint();
     } else {
@@ -218,10 +249,22 @@ void TEncodeRun::CreateFiles(TOutput& output, const TTimeline& timeline) {
     }
 }
 
+TMPEGSystemEncoder_EncodeConfig TEncodeRun::SystemRecord() const {
+    TMPEGSystemEncoder_EncodeConfig record = Config.GetSystemEncodeConfig();
+    if (Options.DVDVideo && record.StreamType == MPEGSystemEncoder_StreamType_MPEG2_Program)
+        record.StreamType = MPEGSystemEncoder_StreamType_MPEG2_DVD_VOB;
+    return record;
+}
+
 void TEncodeRun::CreateEncoders(TOutput& output, const TTimeline& timeline, TWaveAudioSource* audio) {
     auto installLog = [this](TMPEGBaseEncoder& encoder) {
         encoder.OnLog = [this](TMPEGBaseEncoder*, const std::string& line) { Log(line); };
     };
+    if (IsSystemOutput(Config.OutputStreamType)) {
+        output.System = std::make_unique<TMPEGSystemEncoder>(output.Main.get(), SystemRecord());
+        output.System->TempDirectory = GetSystemTempFolder();
+        installLog(*output.System);
+    }
     if (timeline.Video) {
         TMPEGVideoEncoder_EncodeConfig record = Config.GetVideoEncodeConfig();
         if (!record.CommentText.empty())
@@ -230,20 +273,35 @@ void TEncodeRun::CreateEncoders(TOutput& output, const TTimeline& timeline, TWav
         record.RateControlAlgorithm = 0;
         record.DetectSceneChange = 1;
         record.SceneChangeRateReset = 0;
-        output.Video = CreateVideoEncoder(*output.Main, record);
+        TLargeStream* stream = output.Main.get();
+        if (output.System)
+            stream = output.System->AddStream({MPEGSystemEncoder_StreamKind_MPEGVideo, 0, 0});
+        output.OwnedVideo = CreateVideoEncoder(*stream, record);
+        output.Video = output.OwnedVideo.get();
         installLog(*output.Video);
         output.Video->SetPreviewInterval(10);
         output.Video->SetPreviewsPerBatch(1);
         output.Video->PreviewAllPasses = true;
     }
-    TLargeSafeDiskCapacitySizeStream& audioStream = output.Second ? *output.Second : *output.Main;
     if (timeline.Audio) {
         const TMPEGAudioEncoder_EncodeConfig record = Config.GetAudioEncodeConfig();
-        if (record.StreamType == MPEGAudioEncoder_StreamType_LinearPCM)
-            output.Audio = std::make_unique<TLinearPCMAudioEncoder_WaveFileWriterWrapper>(audioStream, record);
+        TLargeSafeDiskCapacitySizeStream& file = output.Second ? *output.Second : *output.Main;
+        // Linear PCM alone is written as a WAVE file; in a system stream it is the bare samples.
+        if (output.System)
+            output.OwnedAudio = CreateAudioEncoder(
+                *output.System->AddStream({GetStreamKindOfAudioType(record.StreamType), 0, 0}), record);
+        else if (record.StreamType == MPEGAudioEncoder_StreamType_LinearPCM)
+            output.OwnedAudio = std::make_unique<TLinearPCMAudioEncoder_WaveFileWriterWrapper>(file, record);
         else
-            output.Audio = CreateAudioEncoder(audioStream, record);
+            output.OwnedAudio = CreateAudioEncoder(file, record);
+        output.Audio = output.OwnedAudio.get();
         installLog(*output.Audio);
+    }
+    if (output.System) {
+        if (output.OwnedVideo)
+            output.System->AddEncoder(std::move(output.OwnedVideo));
+        if (output.OwnedAudio)
+            output.System->AddEncoder(std::move(output.OwnedAudio));
     }
     if (output.Wave) {
         TMPEGAudioEncoder_EncodeConfig record = Config.GetAudioEncodeConfig();
@@ -302,10 +360,14 @@ void TEncodeRun::AnalysisPasses(TOutput& output, const TTimeline& timeline, cons
 }
 
 void TEncodeRun::EncodingPass(TOutput& output, const TTimeline& timeline, TY4MReader* reader) {
-    if (output.Video)
-        output.Video->BeginEncode();
-    if (output.Audio)
-        output.Audio->BeginEncode();
+    if (output.System) {
+        output.System->BeginEncode();
+    } else {
+        if (output.Video)
+            output.Video->BeginEncode();
+        if (output.Audio)
+            output.Audio->BeginEncode();
+    }
     if (output.WaveWriter)
         output.WaveWriter->BeginEncode();
     const bool hasAudio = output.Resampler != nullptr;
@@ -347,20 +409,24 @@ void TEncodeRun::EncodingPass(TOutput& output, const TTimeline& timeline, TY4MRe
                                            : output.Resampler->GetSampleCount();
         DeliverAudio(output, total - 1);
     }
-    if (output.Video)
-        output.Video->EndEncode();
-    if (output.Audio)
-        output.Audio->EndEncode();
+    if (output.System) {
+        output.System->EndEncode(); // the encoders' ends, then the multiplexer completes the file
+    } else {
+        if (output.Video)
+            output.Video->EndEncode();
+        if (output.Audio)
+            output.Audio->EndEncode();
+    }
     if (output.WaveWriter)
         output.WaveWriter->EndEncode();
+    if (output.Video)
+        Summary.VBVErrors = output.Video->GetVBVErrorCount();
     Summary.Seconds = output.Video || !output.Resampler
                           ? static_cast<double>(f) / timeline.FrameRate
                           : static_cast<double>(output.AudioDelivered) / frequency;
 }
 
 TEncodeSummary TEncodeRun::Finish(TOutput& output, const TTimeline&) {
-    if (output.Video)
-        Summary.VBVErrors = output.Video->GetVBVErrorCount();
     output.ReleaseEncoders();
     output.CloseFiles();
     for (const std::string& name : output.FileNames()) {

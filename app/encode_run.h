@@ -30,6 +30,10 @@ struct TEncodeRunOptions {
     std::string OutputName;  // the output's name; extensions are added as the output type needs
     bool WaveFile = false;   // also write the sound as a WAVE file next to the output
     std::string LogFileName; // the encoders' log, empty for none
+    // The DVD-Video form of an MPEG-2 program stream output (navigation packs, 2048-byte packs),
+    // the form DVD authoring tools read. Templates whose sound cannot go into a plain program
+    // stream (Linear PCM) and therefore write separate streams are multiplexed in this form too.
+    bool DVDVideo = false;
 };
 
 // What the progress display shows.
@@ -82,6 +86,7 @@ private:
     TTimeline PlanTimeline(const TVideoInput* video, TWaveAudioSource* audio, std::unique_ptr<TY4MReader>& reader,
                            std::unique_ptr<TLargeStream>& readerStream);
     void CreateFiles(TOutput& output, const TTimeline& timeline);
+    TMPEGSystemEncoder_EncodeConfig SystemRecord() const;
     void CreateEncoders(TOutput& output, const TTimeline& timeline, TWaveAudioSource* audio);
     void AnalysisPasses(TOutput& output, const TTimeline& timeline, const TVideoInput* video);
     void EncodingPass(TOutput& output, const TTimeline& timeline, TY4MReader* reader);

@@ -110,6 +110,42 @@ TEST(EncodeCommand, WritesVideoAndAudioElementaryStreams) {
     }
 }
 
+TEST(EncodeCommand, EncodesTheDemoSourceIntoASystemStreamThatInfoLists) {
+    testing::TempDir dir;
+    const Result r = RunEncode({"-t", "VideoCD (PAL) - MPEG1 352x288 CBR 1150kbps", "--demo=1", "-q", "-o", dir.File("demo")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string file = dir.File("demo.mpg");
+    // Video-CD packs are 2324 bytes; the demo inputs are gone again.
+    EXPECT_EQ(testing::ReadFileBytes(file).size() % 2324, 0u);
+
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCommandLine({"info", file}, out, err), ExitSuccess) << err.str();
+    EXPECT_NE(out.str().find("stream 0xE0 MPEG video #0"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("352x288 25.000 fps MPEG-1"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("stream 0xC0 MPEG audio #0"), std::string::npos) << out.str();
+}
+
+TEST(InfoCommand, RefusesWhatIsNotAnMPEGFile) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("text.mpg"), std::string(3000, 'x'));
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"info"}, ExitUsage, "give one MPEG file"},
+        {{"info", dir.File("missing.mpg")}, ExitFailure, "can not be opened"},
+        {{"info", dir.File("text.mpg")}, ExitFailure, "Illegal MPEG system stream"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCommandLine(c.args, out, err), c.code);
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    }
+}
+
 TEST(EncodeCommand, RefusesBadInputWithClearMessages) {
     testing::TempDir dir;
     testing::WriteFileBytes(dir.File("in.wav"), Wave(2, 48000, 16, 4800));
@@ -141,6 +177,11 @@ TEST(EncodeCommand, RefusesBadInputWithClearMessages) {
         {{dir.File("in.wav")}, 2, "choose a template"},
         {{"-t", kLpcmTemplate, "--frobnicate", dir.File("in.wav")}, 2, "unknown option \"--frobnicate\""},
         {{"-t"}, 2, "-t needs a value"},
+        {{"-t", kLpcmTemplate, "--demo", dir.File("in.wav")}, 2, "give no inputs with it"},
+        {{"-t", kLpcmTemplate, "--demo=0"}, 2, "--demo=SECONDS takes a whole number"},
+        {{"-t", kLpcmTemplate, "--demo=2x"}, 2, "--demo=SECONDS takes a whole number"},
+        {{"-t", "VideoCD (NTSC) - MPEG1 352x240 CBR 1150kbps", "--dvd-video", dir.File("in.wav")}, 1,
+         "needs a template with MPEG-2 program stream output"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -21,17 +21,7 @@ namespace {
 using muxtest::Capture;
 using muxtest::Quote;
 
-// vcdimager's warnings and errors for an image of the file; "" when it builds one silently.
-std::string VcdimagerComplaints(const std::string& type, const std::string& file, const std::string& folder) {
-    const std::string log = Capture("mkdir -p " + Quote(folder) + " && cd " + Quote(folder) + " && rm -f img.bin img.cue && vcdimager -v -t " +
-                                    type + " -c img.cue -b img.bin " + Quote(file) + "; echo rc=$?");
-    std::string complaints;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("++ WARN", 0) == 0 || line.rfind("**", 0) == 0 || (line.rfind("rc=", 0) == 0 && line != "rc=0"))
-            complaints += line + "\n";
-    return complaints;
-}
+using testing::VcdimagerComplaints;
 
 // The system clock reference (90 kHz base) of the pack header at `at`.
 int64_t PackSCR(const std::string& bytes, size_t at) {

@@ -22,18 +22,7 @@ using muxtest::Capture;
 using muxtest::Quote;
 using muxtest::TInput;
 
-// The WARN: and ERR: lines dvdauthor prints for a title set made of the file, then for the
-// table of contents; "" when it accepts both silently.
-std::string DvdauthorComplaints(const std::string& file, const std::string& folder) {
-    const std::string log = Capture("dvdauthor -o " + Quote(folder) + " -t -v ntsc " + Quote(file) +
-                                    " && VIDEO_FORMAT=NTSC dvdauthor -o " + Quote(folder) + " -T; echo rc=$?");
-    std::string complaints;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("WARN:", 0) == 0 || line.rfind("ERR:", 0) == 0 || (line.rfind("rc=", 0) == 0 && line != "rc=0"))
-            complaints += line + "\n";
-    return complaints;
-}
+using testing::DvdauthorComplaints;
 
 struct DVDAudioCase {
     const char* Name;

@@ -17,14 +17,14 @@
 #include "encoder/mux/system_encoder.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset::muxtest {
 
-inline bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
+using testing::Capture;
+using testing::Quote;
+using testing::ToolsRequired;
 
 // Skips the test (or fails it when the tools are required) without the tool.
 #define QS_REQUIRE_TOOL(tool)                                                                \
@@ -35,23 +35,6 @@ inline bool ToolsRequired() {
             GTEST_SKIP() << "missing tool " << (tool);                                       \
         }                                                                                    \
     } while (0)
-
-inline std::string Quote(const std::string& path) {
-    return "'" + path + "'";
-}
-
-// The output of a shell command line, stdout and stderr of every command in it.
-inline std::string Capture(const std::string& commandLine) {
-    std::string out;
-    FILE* pipe = popen(("{ " + commandLine + "\n} 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return out;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
 
 // The folder of the clips; lives as long as the test program.
 inline const testing::TempDir& MediaDir() {

@@ -1,0 +1,62 @@
+#include "tests/support/stream_oracles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace quillset::testing {
+
+namespace {
+
+// The lines of a log that start with one of the prefixes, and a final "rc=" line that is not 0.
+std::string Complaints(const std::string& log, std::initializer_list<const char*> prefixes) {
+    std::string complaints;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        bool complaint = line.rfind("rc=", 0) == 0 && line != "rc=0";
+        for (const char* prefix : prefixes)
+            complaint = complaint || line.rfind(prefix, 0) == 0;
+        if (complaint)
+            complaints += line + "\n";
+    }
+    return complaints;
+}
+
+} // namespace
+
+bool ToolsRequired() {
+    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
+    return value != nullptr && std::string(value) == "1";
+}
+
+std::string Quote(const std::string& path) {
+    return "'" + path + "'";
+}
+
+std::string Capture(const std::string& commandLine) {
+    std::string out;
+    FILE* pipe = popen(("{ " + commandLine + "\n} 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+std::string DvdauthorComplaints(const std::string& file, const std::string& folder, const std::string& tvSystem) {
+    const std::string format = tvSystem == "pal" ? "PAL" : "NTSC";
+    return Complaints(Capture("dvdauthor -o " + Quote(folder) + " -t -v " + tvSystem + " " + Quote(file) +
+                              " && VIDEO_FORMAT=" + format + " dvdauthor -o " + Quote(folder) + " -T; echo rc=$?"),
+                      {"WARN:", "ERR:"});
+}
+
+std::string VcdimagerComplaints(const std::string& type, const std::string& file, const std::string& folder) {
+    return Complaints(Capture("mkdir -p " + Quote(folder) + " && cd " + Quote(folder) +
+                              " && rm -f img.bin img.cue && vcdimager -v -t " + type + " -c img.cue -b img.bin " +
+                              Quote(file) + "; echo rc=$?"),
+                      {"++ WARN", "**"});
+}
+
+} // namespace quillset::testing
