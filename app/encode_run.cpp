@@ -1,5 +1,6 @@
 #include "app/encode_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -47,6 +48,19 @@ std::unique_ptr<TLargeStream> OpenVideoStream(const std::string& fileName) {
     if (fileName == "-")
         return std::make_unique<TLargeHandleStream>(STDIN_FILENO);
     return std::make_unique<TLargeFileStream>(fileName, 0, fmOpenRead | fmShareDenyWrite);
+}
+
+// The next picture of the source; false at its end. A source cut short inside a picture ends
+// with the last whole one (noted once), so that the streams written so far are finished properly.
+bool ReadSourcePicture(TY4MReader& reader, TMPEGVideo_YUVImage& picture, std::vector<std::string>& notes) {
+    try {
+        return reader.ReadFrame(picture);
+    } catch (const EY4MTruncatedError& error) {
+        const std::string note = std::string(error.what()) + ": the encode ends with the last whole picture.";
+        if (std::find(notes.begin(), notes.end(), note) == notes.end())
+            notes.push_back(note);
+        return false;
+    }
 }
 
 // Creates (or replaces) a file and reserves `size` bytes for it.
@@ -347,7 +361,7 @@ void TEncodeRun::AnalysisPasses(TOutput& output, const TTimeline& timeline, cons
         int64_t f = 0;
         for (;;) {
             std::unique_ptr<TMPEGVideo_YUVImage> picture = output.Video->NewImage();
-            if (!reader.ReadFrame(*picture))
+            if (!ReadSourcePicture(reader, *picture, Summary.Notes))
                 break;
             PushVideoPicture(*output.Video, *picture, timeline.SourceRate, true);
             Report("Analyzing", ++f, timeline.Frames);
@@ -377,7 +391,7 @@ void TEncodeRun::EncodingPass(TOutput& output, const TTimeline& timeline, TY4MRe
         std::unique_ptr<TMPEGVideo_YUVImage> picture;
         if (output.Video) {
             picture = output.Video->NewImage();
-            if (!reader->ReadFrame(*picture))
+            if (!ReadSourcePicture(*reader, *picture, Summary.Notes))
                 break;
         } else if (f >= timeline.Frames) {
             break;

@@ -189,7 +189,7 @@ bool TY4MReader::ReadFrame(TMPEGVideo_YUVImage& image) {
     while (done < total) {
         const int32_t got = Stream.Read(bytes + done, static_cast<int32_t>(std::min<int64_t>(total - done, 1 << 20)));
         if (got <= 0)
-            throw EY4MError(FormatText("Truncated YUV4MPEG2 frame %lld: %lld of %lld bytes",
+            throw EY4MTruncatedError(FormatText("Truncated YUV4MPEG2 frame %lld: %lld of %lld bytes",
                                        static_cast<long long>(Frames + 1), static_cast<long long>(done),
                                        static_cast<long long>(total)));
         done += got;

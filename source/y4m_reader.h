@@ -24,6 +24,12 @@ public:
     using Exception::Exception;
 };
 
+// The stream ends inside a frame: the frames before it are whole.
+class EY4MTruncatedError : public EY4MError {
+public:
+    using EY4MError::EY4MError;
+};
+
 enum class TY4MChroma : uint8_t { Yuv420, Yuv422, Yuv444, Mono };
 enum class TY4MInterlace : uint8_t { Progressive, TopFieldFirst, BottomFieldFirst, Mixed };
 
@@ -59,7 +65,7 @@ public:
 
     // Reads the next frame into image, converting its chroma to the image's format (4:2:0 or
     // 4:2:2) and clearing the margin when the image is larger. Returns false at the end of the
-    // stream; a frame cut short raises EY4MError "Truncated YUV4MPEG2 frame ...".
+    // stream; a frame cut short raises EY4MTruncatedError "Truncated YUV4MPEG2 frame ...".
     bool ReadFrame(TMPEGVideo_YUVImage& image);
 
     int64_t FramesRead() const { return Frames; }

@@ -125,6 +125,21 @@ TEST(EncodeCommand, EncodesTheDemoSourceIntoASystemStreamThatInfoLists) {
     EXPECT_NE(out.str().find("stream 0xC0 MPEG audio #0"), std::string::npos) << out.str();
 }
 
+TEST(EncodeCommand, EndsACutShortPictureSourceWithItsLastWholePicture) {
+    testing::TempDir dir;
+    std::string clip = Y4MClip(720, 480, 4);
+    clip.resize(clip.size() - 1000); // the fourth picture is cut short
+    testing::WriteFileBytes(dir.File("cut.y4m"), clip);
+    const Result r = RunEncode({"-t", kLpcmTemplate, "--set", "OutputStreamType=MPEG_OutputStreamType_VideoOnly", "-o",
+                                dir.File("cut"), dir.File("cut.y4m")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Note: Truncated YUV4MPEG2 frame 4"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3 frames"), std::string::npos) << r.out;
+    const std::string video = testing::ReadFileBytes(dir.File("cut.m2v"));
+    ASSERT_GE(video.size(), 4u);
+    EXPECT_EQ(video.substr(video.size() - 4), std::string("\x00\x00\x01\xB7", 4)) << "a finished stream";
+}
+
 TEST(InfoCommand, RefusesWhatIsNotAnMPEGFile) {
     testing::TempDir dir;
     testing::WriteFileBytes(dir.File("text.mpg"), std::string(3000, 'x'));
