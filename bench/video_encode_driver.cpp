@@ -4,6 +4,11 @@
 //
 //   video_encode_driver INPUT.y4m OUTPUT [--mpeg1] [--rate BITS] [--interlaced] [--gop I P B]
 //                       [--closed] [--cq QUALITY] [--speed N] [--log FILE]
+//                       [--vbr2pass MAX | --vbrcq MAX] [--threads]
+//
+// --vbr2pass and --vbrcq code multipass variable bit rate (the two-pass and the constant-quality
+// algorithm) to the --rate average within MAX, with the analysis pass first; --threads runs the
+// pipeline threads (two analysis workers and the encoding thread).
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -91,13 +96,18 @@ double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s INPUT.y4m OUTPUT [--mpeg1] [--rate BITS] [--interlaced] [--gop I P B] "
-                             "[--closed] [--cq QUALITY] [--speed N] [--log FILE]\n", argv[0]);
+                             "[--closed] [--cq QUALITY] [--speed N] [--log FILE] [--vbr2pass MAX | --vbrcq MAX] "
+                             "[--threads]\n",
+                     argv[0]);
         return 2;
     }
     try {
-        TLargeFileStream input(argv[1], FILE_ATTRIBUTE_NORMAL, fmOpenRead | fmShareDenyNone);
-        TY4MReader reader(input);
-        TMPEGVideoEncoder_EncodeConfig c = BaseConfig(reader.Header());
+        TMPEGVideoEncoder_EncodeConfig c;
+        {
+            TLargeFileStream input(argv[1], FILE_ATTRIBUTE_NORMAL, fmOpenRead | fmShareDenyNone);
+            TY4MReader reader(input);
+            c = BaseConfig(reader.Header());
+        }
         std::string logName;
         for (int i = 3; i < argc; ++i) {
             const std::string a = argv[i];
@@ -122,6 +132,15 @@ int main(int argc, char** argv) {
                 c.MotionSearchSpeed = static_cast<uint8_t>(std::atoi(next().c_str()));
             } else if (a == "--log") {
                 logName = next();
+            } else if (a == "--vbr2pass" || a == "--vbrcq") {
+                c.RateControlMode = MPEGVideoEncoder_RateControlMode_VBR_2PASS;
+                c.MultipassVBRAlgorithm = a == "--vbrcq" ? MPEGVideoEncoder_MultipassVBRAlgorithm_MultipassCQ
+                                                         : MPEGVideoEncoder_MultipassVBRAlgorithm_2PASS;
+                c.MaxBitRate = std::atoi(next().c_str());
+                c.VBVBufferSize = 0;
+            } else if (a == "--threads") {
+                c.UseEncodeThread = 1;
+                c.AnalyzeThreadCount = 2;
             } else {
                 std::fprintf(stderr, "unknown option %s\n", a.c_str());
                 return 2;
@@ -137,19 +156,28 @@ int main(int argc, char** argv) {
         encoder.SetPreviewInterval(10);
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = CpuSeconds();
-        encoder.BeginEncode();
         int64_t frames = 0;
-        for (;;) {
-            std::unique_ptr<TMPEGVideo_YUVImage> image = encoder.NewImage();
-            if (!reader.ReadFrame(*image))
-                break;
-            TMPEGVideoEncoder_Image record;
-            record.Tag = kMPEGVideoEncoder_YUVImageTag;
-            record.YUVImage = image.get();
-            encoder.EncodePicture(record);
-            ++frames;
-        }
-        encoder.EndEncode();
+        // One pass over the input: an analysis pass or the encoding pass.
+        const auto pass = [&](bool analysis) {
+            TLargeFileStream input(argv[1], FILE_ATTRIBUTE_NORMAL, fmOpenRead | fmShareDenyNone);
+            TY4MReader reader(input);
+            analysis ? encoder.BeginAnalysisPass() : encoder.BeginEncode();
+            for (;;) {
+                std::unique_ptr<TMPEGVideo_YUVImage> image = encoder.NewImage();
+                if (!reader.ReadFrame(*image))
+                    break;
+                TMPEGVideoEncoder_Image record;
+                record.Tag = kMPEGVideoEncoder_YUVImageTag;
+                record.YUVImage = image.get();
+                analysis ? encoder.AnalyzePicture(record) : encoder.EncodePicture(record);
+                frames += analysis ? 0 : 1;
+            }
+            analysis ? encoder.EndAnalysisPass() : encoder.EndEncode();
+        };
+        if (encoder.NeedsAnalysisPass())
+            for (int32_t i = 0; i < encoder.GetAnalysisPassCount(); ++i)
+                pass(true);
+        pass(false);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("%lld frames in %.2f s: %.2f fps (CPU %.2f s)\n", static_cast<long long>(frames), seconds,
                     frames / seconds, CpuSeconds() - cpuStart);

@@ -180,6 +180,9 @@ TMPEGVideoEncoder_Settings ValidateVideoEncodeConfig(const TMPEGVideoEncoder_Enc
 
     s.ConstrainedParameters = !s.MPEG2 && MeetsConstrainedParameters(s);
     s.Config.AnalyzeThreadCount = std::clamp(s.Config.AnalyzeThreadCount, 0, 2);
+    // Multipass variable bit rate makes exactly one analysis pass before the encoding pass.
+    if (s.Config.RateControlMode == MPEGVideoEncoder_RateControlMode_VBR_2PASS)
+        s.Config.MaxPassCount = 2;
     if (s.Config.RateControlAlgorithm != 0)
         Fail(MPEGError_InvalidRateControl);
 

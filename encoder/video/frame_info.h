@@ -108,6 +108,9 @@ public:
     double SumMeanVar1 = 0.0;
     double SumActivityWeight = 0.0;
     double SumBitWeight = 0.0; // picture weight of the batch planning
+    // Multipass statistics, on a batch's first displayed picture: its change against the picture
+    // displayed before it (-1 = none).
+    double StartChange = -1.0;
 
     TMPEGVideoEncoder_PictureReport Report;
 

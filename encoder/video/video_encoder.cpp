@@ -35,6 +35,8 @@ TMPEGVideoEncoder::TMPEGVideoEncoder(TLargeStream* output, const TMPEGVideoEncod
 }
 
 TMPEGVideoEncoder::~TMPEGVideoEncoder() {
+    // The pipeline threads hold batches and use the encoder: they stop first.
+    StopPipeline();
     // Pictures still planned hold images of the pool; they go before the pool does.
     Planner.Reset();
 }
@@ -52,12 +54,6 @@ int32_t TMPEGVideoEncoder::GetProcessedPictureCount() {
 }
 
 long double TMPEGVideoEncoder::GetPictureRate() { return Settings.PictureRate; }
-
-bool TMPEGVideoEncoder::NeedsAnalysisPass() {
-    // Multipass variable bit rate has no analysis pass yet: it is coded in one pass (see
-    // LogPassNotes).
-    return false;
-}
 
 void TMPEGVideoEncoder::GetImageFormat(TMPEGVideo_YUVImageFormat& format) {
     format = TMPEGVideo_YUVImageFormat{};
@@ -85,10 +81,14 @@ void TMPEGVideoEncoder::EndEncode() { EndPass(); }
 void TMPEGVideoEncoder::BeginAnalysisPass() {
     ++PassCount;
     Log(FormatText("---- %d pass (number of pass attempted)", PassCount));
+    OpenStatistics();
     BeginPass(true);
 }
 
-void TMPEGVideoEncoder::EndAnalysisPass() { EndPass(); }
+void TMPEGVideoEncoder::EndAnalysisPass() {
+    EndPass();
+    FinishAnalysis();
+}
 
 void TMPEGVideoEncoder::AnalyzePicture(const TMPEGVideoEncoder_Image& image) {
     PushPicture(image);
@@ -102,13 +102,6 @@ void TMPEGVideoEncoder::EncodePicture(const TMPEGVideoEncoder_Image& image) {
 
 void TMPEGVideoEncoder::LogPassNotes() {
     const TMPEGVideoEncoder_EncodeConfig& c = Settings.Config;
-    if (c.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown)
-        Log("Inverse 3:2 pulldown is not available yet: the pictures are coded as interlaced video.");
-    if (c.RateControlMode == MPEGVideoEncoder_RateControlMode_VBR_2PASS)
-        Log("Multipass VBR is not available yet: the video is coded in one pass at the average bit rate.");
-    if (c.RateControlMode == MPEGVideoEncoder_RateControlMode_Realtime_CBR ||
-        c.RateControlMode == MPEGVideoEncoder_RateControlMode_Realtime_CQ)
-        Log("Realtime rate control is not available yet: the batch allocation is used.");
     const TMotionSearchClassChoice choice = ChooseMotionSearchClass(c.MotionSearchSpeed, Settings.InterlacedCoding);
     if (choice.Substituted)
         Log(FormatText("Motion search %s is not available yet: %s is used instead.", choice.DesignatedClassName,
@@ -143,6 +136,7 @@ void TMPEGVideoEncoder::BeginPass(bool analysis) {
         InputPictureCount = StartedSnapshot = ProcessedSnapshot = 0;
     }
     Planner.Reset();
+    ResetInputFilters();
     Controller->Reset();
     RebuildQuantiserTables();
 
@@ -154,6 +148,8 @@ void TMPEGVideoEncoder::BeginPass(bool analysis) {
         SetVBVErrorCount(GetVBVErrorCount() + 1);
         Log(text);
     };
+    // An analysis pass writes no stream: its buffer model has nothing to report.
+    State.VBV.Silent = analysis;
     State.Allocation = TMPEGVideoEncoder_BitAllocation(Settings);
     if (analysis)
         Writer = std::make_unique<TLargeNullBitStreamWriter>();
@@ -164,12 +160,16 @@ void TMPEGVideoEncoder::BeginPass(bool analysis) {
         buffer = NewImage();
     ScratchBuffer = NewImage();
     NextReferenceBuffer = 0;
+    RateLineBits = RateLineFields = 0;
+    StartPipeline();
 }
 
 void TMPEGVideoEncoder::EndPass() {
     if (!PassActive)
         return;
+    FlushInputFilters();
     Planner.Flush();
+    FinishPipeline();
     if (Settings.RepeatCount > 0 && LastCodedDisplayNumber >= 0)
         WriteRepeatPictures(PictureType_P, LastCodedDisplayNumber);
     WriteSequenceEnd(*Writer, State.Syntax, State.Allocation.EndStuffingBits());

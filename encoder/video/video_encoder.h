@@ -3,14 +3,19 @@
 //
 // Calling order: create over the output stream with the configuration (validated at once,
 // raising EMPEGVideoEncoderError); set the events and preview settings; BeginEncode;
-// EncodePicture for every picture in display order; EndEncode; destroy. The encoder plans GOPs
-// and batches, analyses each batch (motion search, mode decisions, bit weights) and codes it
-// under rate control in the caller's thread. The output stream is not owned.
+// EncodePicture for every picture in display order; EndEncode; destroy. Multipass variable bit
+// rate (NeedsAnalysisPass) runs BeginAnalysisPass, AnalyzePicture for every picture and
+// EndAnalysisPass first. The encoder plans GOPs and batches, analyses each batch (motion search,
+// mode decisions, bit weights) and codes it under rate control: in the caller's thread, or with
+// AnalyzeThreadCount / UseEncodeThread in pipeline threads, in which case the event hooks (log,
+// preview, picture report) are called from those threads, Notify only from the caller's. The
+// output is the same either way. The output stream is not owned.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "encoder/framework/base_encoder.h"
@@ -23,8 +28,12 @@
 #include "encoder/video/encoder_settings.h"
 #include "encoder/video/frame_info.h"
 #include "encoder/video/gop_planner.h"
+#include "encoder/video/input/inverse_pulldown.h"
+#include "encoder/video/input/scene_change_detector.h"
 #include "encoder/video/motion/motion_search_buffer_pool.h"
+#include "encoder/video/pipeline_threads.h"
 #include "encoder/video/preview_list.h"
+#include "encoder/video/rate_control/multipass_stats.h"
 #include "encoder/video/rate_control/rate_controller.h"
 #include "stream/bit_stream_writer.h"
 #include "stream/large_stream.h"
@@ -69,13 +78,47 @@ private:
     void PushPicture(const TMPEGVideoEncoder_Image& image);
     std::unique_ptr<TMPEGVideo_YUVImage> ConvertPicture(const TMPEGVideoEncoder_Image& record);
     void AddPicture(const TMPEGVideoEncoder_Image& record, const TMPEGVideo_YUVImage& image);
+    // The picture-input filters: inverse 3:2 pulldown (mode Auto_Inv32Pulldown) and scene change
+    // detection (DetectSceneChange), set up per pass and drained at its end.
+    void ResetInputFilters();
+    void FlushInputFilters();
+    void AddCodedPicture(TMPEGVideoEncoder_Image record, const TMPEGVideo_YUVImage& image,
+                         const TMPEGVideoEncoder_PictureFlags* flags);
     void SetFieldFlags(TMPEGVideoFrameInfo& info) const;
 
     // The batch pipeline.
     void HandleBatch(TMPEGVideoFrameInfoList& planned);
     void AnalyzeBatch(TMPEGVideoFrameInfoList& batch);
     void EncodeBatch(TMPEGVideoFrameInfoList& batch);
-    void EncodeBatchPicture(TMPEGVideoFrameInfo& picture, TMPEGVideoEncoder_PreviewList& previews);
+    TPictureCodingResult EncodeBatchPicture(TMPEGVideoFrameInfo& picture, TMPEGVideoEncoder_PreviewList& previews);
+
+    // The pipeline stages and their threads (video_encoder_pipeline.cpp).
+    void StartPipeline();
+    // Waits for the threads to hand every batch on, then frees them.
+    void FinishPipeline();
+    // Frees the threads without waiting for their work (destruction, failed passes).
+    void StopPipeline() noexcept;
+    void Dispatch(TMPEGVideoFrameInfoList& batch);
+    void RunAnalysisStage(TMPEGVideoFrameInfoList& batch);
+    void DispatchToEncoding(TMPEGVideoFrameInfoList& batch);
+    void RunEncodingStage(TMPEGVideoFrameInfoList& batch);
+    // Notify, from the caller's thread only (the hook belongs to the host's thread).
+    void NotifyFromCaller();
+    bool IsRealtime() const;
+    // Realtime modes: the rate of the stream since the last line, after a batch that started a GOP.
+    void LogRealtimeRate(int64_t gopCountBefore);
+
+    // Multipass variable bit rate (video_encoder_multipass.cpp).
+    bool IsMultipass() const;
+    bool IsMultipassCQ() const;
+    void OpenStatistics();
+    // The segment a batch is coded with in this pass (analysis settings or the finisher's).
+    void ApplyPassSegment(TMPEGVideoFrameInfoList& batch);
+    // The change of the batch's first displayed picture against the picture before it.
+    void MeasureStartChange(TMPEGVideoFrameInfoList& batch);
+    void MeasurePicture(const TMPEGVideoFrameInfo& picture, const TPictureCodingResult& result);
+    void RecordBatchStatistics(const TMPEGVideoFrameInfoList& batch, int64_t bits);
+    void FinishAnalysis();
     void AssignReconstruction(TMPEGVideoFrameInfo& picture);
     void WriteRepeatPictures(uint8_t pictureType, int64_t repeatedDisplayNumber);
     void ReportPicture(const TMPEGVideoFrameInfo& picture, const TPictureCodingResult& result);
@@ -96,6 +139,8 @@ private:
 
     std::unique_ptr<TMPEGVideoEncoder_RateController> Controller;
     TMotionSearchBufferPool SearchBufferPool;
+    std::unique_ptr<TMPEGVideoEncoder_InversePulldown_32Pulldown> Pulldown;
+    std::unique_ptr<TMPEGVideoEncoder_DetectSceneChange> SceneDetector;
     TMPEGVideoEncoder_GOPPlanner Planner;
     TMPEGVideoEncoder_StreamState State;
     std::unique_ptr<TLargeBitStreamWriter> Writer;
@@ -118,11 +163,27 @@ private:
     std::unique_ptr<TMPEGVideo_YUVImage> ScratchBuffer;
     int32_t NextReferenceBuffer = 0;
 
+    // Multipass statistics; the measures of the batch being coded in an analysis pass.
+    std::unique_ptr<TMPEGVideoEncoder_MultipassStatsFile> StatsFile;
+    bool AnalysisConsumed = false;
+    std::vector<int64_t> MeasuredBits;   // coded order
+    std::vector<uint8_t> MeasuredTypes;
+    double MeasuredDistortionSum = 0.0;
+    double MeasuredDistortionMax = 0.0;
+    double MeasuredActivity = 0.0;
+    int64_t RateLineBits = 0;   // realtime modes: stream position and fields at the last rate line
+    int64_t RateLineFields = 0;
+
     // Guarded by CounterLock.
     std::mutex CounterLock;
     int64_t InputPictureCount = 0;
     int64_t StartedSnapshot = 0;
     int64_t ProcessedSnapshot = 0;
+
+    // The pipeline threads of the current pass (none without the multi-thread settings).
+    std::thread::id CallerThread;
+    std::unique_ptr<TMPEGVideoEncoder_EncodePipelineThread> EncodeThread;
+    std::unique_ptr<TMPEGVideoEncoder_AnalyzePipelineThread> AnalyzeThread;
 };
 
 } // namespace quillset

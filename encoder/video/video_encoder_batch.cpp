@@ -14,6 +14,9 @@ void TMPEGVideoEncoder::HandleBatch(TMPEGVideoFrameInfoList& planned) {
     TMPEGVideoFrameInfoList batch;
     batch.MoveFrom(planned);
     batch.PreviewInterval = GetPreviewInterval();
+    // Previewing every picture in order would hold the pipeline threads back.
+    if (batch.PreviewInterval == 1 && (EncodeThread || AnalyzeThread))
+        batch.PreviewInterval = 10;
     batch.PreviewsPerBatch = GetPreviewsPerBatch();
     {
         std::lock_guard lock(CounterLock);
@@ -21,26 +24,20 @@ void TMPEGVideoEncoder::HandleBatch(TMPEGVideoFrameInfoList& planned) {
         if (!AnalysisPass)
             StartedSnapshot = InputPictureCount;
     }
-    const uint8_t mode = Settings.Config.RateControlMode;
-    const bool realtime =
-        mode == MPEGVideoEncoder_RateControlMode_Realtime_CBR || mode == MPEGVideoEncoder_RateControlMode_Realtime_CQ;
+    const bool realtime = IsRealtime();
+    ApplyPassSegment(batch);
     OrderBatchForCoding(batch);
-    MarkReconstructions(batch, PreviewSelection, !AnalysisPass || PreviewAllPasses, false, realtime);
-    try {
-        AnalyzeBatch(batch);
-        EncodeBatch(batch);
-    } catch (...) {
-        UnlinkBatch(batch);
-        throw;
-    }
-    batch.ReleaseAnalysisBuffers();
-    UnlinkBatch(batch);
+    MeasureStartChange(batch);
+    // Two-pass analysis measures every picture against its reconstruction.
+    const bool keepAll = AnalysisPass && IsMultipass() && !IsMultipassCQ();
+    MarkReconstructions(batch, PreviewSelection, !AnalysisPass || PreviewAllPasses, keepAll, realtime);
+    Dispatch(batch);
 }
 
 void TMPEGVideoEncoder::AnalyzeBatch(TMPEGVideoFrameInfoList& batch) {
     for (int32_t i = 0; i < batch.Count(); ++i) {
         AnalyzeMacroblocks(Settings, Kernels, *batch[i], batch);
-        Notify();
+        NotifyFromCaller();
     }
     PropagateReferences(Settings, batch);
     if (Controller->WantsActivityWeights())
@@ -107,7 +104,8 @@ void TMPEGVideoEncoder::ReportPicture(const TMPEGVideoFrameInfo& picture, const 
                        type, report.TargetBits, report.TotalBits, State.VBV.GetLastOverflow()));
 }
 
-void TMPEGVideoEncoder::EncodeBatchPicture(TMPEGVideoFrameInfo& picture, TMPEGVideoEncoder_PreviewList& previews) {
+TPictureCodingResult TMPEGVideoEncoder::EncodeBatchPicture(TMPEGVideoFrameInfo& picture,
+                                                           TMPEGVideoEncoder_PreviewList& previews) {
     if (Settings.RepeatCount > 0 && picture.PictureType == PictureType_I && LastCodedDisplayNumber >= 0)
         WriteRepeatPictures(PictureType_P, LastCodedDisplayNumber);
     // New matrices reach the decoder with the next sequence header; they apply from there.
@@ -119,6 +117,7 @@ void TMPEGVideoEncoder::EncodeBatchPicture(TMPEGVideoFrameInfo& picture, TMPEGVi
     if (picture.PictureType == PictureType_I && NeedsSequenceHeader(State.Syntax))
         ApplyPendingMatrices();
     AssignReconstruction(picture);
+    State.Allocation.SetGOPStartsClosed(Settings.ClosedGOP || State.Syntax.GOPCount <= 1);
     const TPictureBudget budget = State.Allocation.PictureBudget(picture);
     const TPictureCodingContext context{Settings, Kernels, Tables, *Controller, IntraMatrix, NonIntraMatrix, !AnalysisPass};
     if (FirstPictureOfPass) {
@@ -140,6 +139,7 @@ void TMPEGVideoEncoder::EncodeBatchPicture(TMPEGVideoFrameInfo& picture, TMPEGVi
     previews.Offer(&picture);
     if (Settings.RepeatCount > 0 && picture.PictureType == PictureType_P)
         WriteRepeatPictures(PictureType_B, picture.DisplayNumber - 1);
+    return result;
 }
 
 void TMPEGVideoEncoder::EncodeBatch(TMPEGVideoFrameInfoList& batch) {
@@ -150,14 +150,42 @@ void TMPEGVideoEncoder::EncodeBatch(TMPEGVideoFrameInfoList& batch) {
         if (previewable)
             Preview(image, displayNumber);
     });
+    if (!State.Allocation.GetQualityLogLine().empty())
+        Log(State.Allocation.GetQualityLogLine());
     const int64_t start = Writer->GetBitPosition();
-    for (int32_t i = 0; i < batch.Count(); ++i)
-        EncodeBatchPicture(*batch[i], previews);
+    const int64_t gopCountBefore = State.Syntax.GOPCount;
+    const bool measure = AnalysisPass && IsMultipass();
+    MeasuredBits.clear();
+    MeasuredTypes.clear();
+    MeasuredDistortionSum = MeasuredDistortionMax = MeasuredActivity = 0.0;
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+        const TPictureCodingResult result = EncodeBatchPicture(*batch[i], previews);
+        if (measure)
+            MeasurePicture(*batch[i], result);
+    }
     previews.Finish();
+    const int64_t bits = Writer->GetBitPosition() - start;
+    State.Allocation.EndBatch(bits);
+    if (measure)
+        RecordBatchStatistics(batch, bits);
     const double duration = State.Allocation.GetBatchDuration();
-    if (!AnalysisPass && duration > 0)
-        Log(FormatText("Current bitrate = %.2f kbps",
-                       static_cast<double>(Writer->GetBitPosition() - start) / duration / 1000.0));
+    if (IsRealtime())
+        LogRealtimeRate(gopCountBefore);
+    else if (!AnalysisPass && duration > 0)
+        Log(FormatText("Current bitrate = %.2f kbps", static_cast<double>(bits) / duration / 1000.0));
+}
+
+void TMPEGVideoEncoder::LogRealtimeRate(int64_t gopCountBefore) {
+    if (AnalysisPass || State.Syntax.GOPCount == gopCountBefore)
+        return;
+    const int64_t position = Writer->GetBitPosition();
+    const double seconds =
+        static_cast<double>(State.Syntax.FieldCount - RateLineFields) / (2.0 * static_cast<double>(Settings.NominalRate));
+    if (seconds > 0)
+        Log(FormatText("Current bitrate = %.2f kbps", static_cast<double>(position - RateLineBits) / seconds / 1000.0));
+    Log("");
+    RateLineBits = position;
+    RateLineFields = State.Syntax.FieldCount;
 }
 
 } // namespace quillset

@@ -81,7 +81,45 @@ void TMPEGVideoEncoder::SetFieldFlags(TMPEGVideoFrameInfo& info) const {
     }
 }
 
+void TMPEGVideoEncoder::ResetInputFilters() {
+    const TMPEGVideoEncoder_EncodeConfig& c = Settings.Config;
+    Pulldown.reset();
+    if (c.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown)
+        Pulldown = std::make_unique<TMPEGVideoEncoder_InversePulldown_32Pulldown>(Kernels, c.TopFieldFirst != 0,
+                                                                                  [this] { return NewImage(); });
+    SceneDetector.reset();
+    if (c.DetectSceneChange && c.RateControlMode != MPEGVideoEncoder_RateControlMode_Realtime_CBR &&
+        c.RateControlMode != MPEGVideoEncoder_RateControlMode_Realtime_CQ)
+        SceneDetector = std::make_unique<TMPEGVideoEncoder_DetectSceneChange>(Kernels);
+}
+
+void TMPEGVideoEncoder::FlushInputFilters() {
+    if (!Pulldown)
+        return;
+    for (;;) {
+        TMPEGVideoEncoder_Image record;
+        TMPEGVideoEncoder_PictureFlags flags;
+        const std::unique_ptr<TMPEGVideo_YUVImage> frame = Pulldown->ProcessPicture(record, nullptr, flags);
+        if (!frame)
+            break;
+        AddCodedPicture(std::move(record), *frame, &flags);
+    }
+}
+
 void TMPEGVideoEncoder::AddPicture(const TMPEGVideoEncoder_Image& record, const TMPEGVideo_YUVImage& image) {
+    if (!Pulldown) {
+        AddCodedPicture(record, image, nullptr);
+        return;
+    }
+    TMPEGVideoEncoder_Image output = record;
+    TMPEGVideoEncoder_PictureFlags flags;
+    const std::unique_ptr<TMPEGVideo_YUVImage> frame = Pulldown->ProcessPicture(output, &image, flags);
+    if (frame)
+        AddCodedPicture(std::move(output), *frame, &flags);
+}
+
+void TMPEGVideoEncoder::AddCodedPicture(TMPEGVideoEncoder_Image record, const TMPEGVideo_YUVImage& image,
+                                        const TMPEGVideoEncoder_PictureFlags* flags) {
     auto* info = new TMPEGVideoFrameInfo(Settings.MacroblockCount);
     TFrameInfoRef hold(info);
     info->Source = TMPEGVideo_YUVImage::CreateShared(image);
@@ -90,6 +128,11 @@ void TMPEGVideoEncoder::AddPicture(const TMPEGVideoEncoder_Image& record, const 
     info->FieldsBefore = FieldCounter;
     info->Time = static_cast<long double>(FieldCounter) / (2 * Settings.FrameTimeRate);
     SetFieldFlags(*info);
+    if (flags) {
+        info->ProgressiveFrame = flags->ProgressiveFrame;
+        info->TopFieldFirst = flags->TopFieldFirst;
+        info->RepeatFirstField = flags->RepeatFirstField;
+    }
     info->PictureWeight = record.PictureWeight > 0 ? record.PictureWeight : 1.0;
     if (record.HasMatrices) {
         info->HasMatrices = 1;
@@ -112,8 +155,12 @@ void TMPEGVideoEncoder::AddPicture(const TMPEGVideoEncoder_Image& record, const 
     info->UserData = record.UserData;
     ++PictureCounter;
     FieldCounter += 2 + info->RepeatFirstField;
-    // Scene-change detection comes with its own filter; until then DetectSceneChange forces
-    // nothing.
+    if (SceneDetector && SceneDetector->IsSceneChange(*info->Source)) {
+        record.ForcePictureType = 1;
+        record.PictureType = PictureType_I;
+        record.IsRepeat = 0;
+        record.SegmentStart = record.SegmentStart || Settings.Config.SceneChangeRateReset;
+    }
     Planner.AddPicture(info, record);
 }
 

@@ -29,3 +29,5 @@ QS_MOSRIK_EXPORT void P3_FastSearch_FieldSearch_Field(const void* params, int32_
                                                       TMotionSearchResult* result) {
     mosrik::PackageFastSearchField(params, x, y, parity, result);
 }
+
+QS_MOSRIK_SUM_PICTURE_ENTRIES(P3_)

@@ -22,24 +22,16 @@
 #include "encoder/video/syntax/sequence_syntax.h"
 #include "stream/bit_stream_writer.h"
 #include "stream/memory_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
 namespace {
 
-using testing::HasTool;
+using testing::Quote;
 using testing::ReadFileBytes;
 using testing::RunCommand;
 using testing::TempDir;
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-std::string Quote(const std::string& path) {
-    return "'" + path + "'";
-}
 
 // A decoded picture: planar Y, Cb, Cr.
 struct Frame {
@@ -288,12 +280,7 @@ BuiltStream Build(const StreamCase& c) {
 class VideoSyntaxStream : public ::testing::TestWithParam<StreamCase> {
 protected:
     void SetUp() override {
-        for (const char* tool : {"ffmpeg", "ffprobe"})
-            if (!HasTool(tool)) {
-                if (ToolsRequired())
-                    FAIL() << tool << " is required";
-                GTEST_SKIP() << tool << " not found";
-            }
+        QS_REQUIRE_TOOLS("ffmpeg", "ffprobe");
     }
 };
 
@@ -335,11 +322,7 @@ TEST_P(VideoSyntaxStream, DecodersShowThePicturesTheMacroblocksDescribe) {
 
 TEST_P(VideoSyntaxStream, LibMpeg2AgreesOnTheLuminance) {
     const StreamCase& c = GetParam();
-    if (!HasTool("mpeg2dec")) {
-        if (ToolsRequired())
-            FAIL() << "mpeg2dec is required";
-        GTEST_SKIP() << "mpeg2dec not found";
-    }
+    QS_REQUIRE_TOOLS("mpeg2dec");
     const BuiltStream stream = Build(c);
     TempDir dir;
     const std::string input = dir.File("stream.mpv");

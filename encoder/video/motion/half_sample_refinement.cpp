@@ -14,9 +14,15 @@ bool ShouldRefine(const TSearchArea& a, int32_t cost, int32_t zeroCost, int32_t 
 
 void RefineFrameHalfSample(const TKernelTable& k, const TSearchArea& a, int32_t x, int32_t y, int32_t bx, int32_t by,
                            int32_t cost, int32_t zeroCost, TMotionSearchResult& result) {
+    RefineFrameHalfSampleWithMargin(k, a, x, y, bx, by, cost, zeroCost, kFrameHalfSampleMargin, result);
+}
+
+void RefineFrameHalfSampleWithMargin(const TKernelTable& k, const TSearchArea& a, int32_t x, int32_t y, int32_t bx,
+                                     int32_t by, int32_t cost, int32_t zeroCost, int32_t margin,
+                                     TMotionSearchResult& result) {
     int32_t bestHx = 2 * bx;
     int32_t bestHy = 2 * by;
-    if (ShouldRefine(a, cost, zeroCost, kFrameHalfSampleMargin)) {
+    if (ShouldRefine(a, cost, zeroCost, margin)) {
         // Variant index 2 * horizontal half + vertical half: full, V, H, HV.
         const TBlockMeasureKernel variants[4] = {k.Sad16x16, k.Sad16x16V, k.Sad16x16H, k.Sad16x16HV};
         const uint8_t* cur = a.CurrentAt(x, y);

@@ -26,6 +26,11 @@ inline constexpr int32_t kFieldHalfSampleMargin = 128;
 // MvX = hx - 2x, MvY = hy - 2y, BestX/BestY = (bx, by) and the best cost.
 void RefineFrameHalfSample(const TKernelTable& k, const TSearchArea& a, int32_t x, int32_t y, int32_t bx, int32_t by,
                            int32_t cost, int32_t zeroCost, TMotionSearchResult& result);
+// The same with another margin (the field-mode MotionEstimate class refines its frame vectors
+// with kFieldHalfSampleMargin).
+void RefineFrameHalfSampleWithMargin(const TKernelTable& k, const TSearchArea& a, int32_t x, int32_t y, int32_t bx,
+                                     int32_t by, int32_t cost, int32_t zeroCost, int32_t margin,
+                                     TMotionSearchResult& result);
 
 // Field prediction of field `parity` of the macroblock at (x, y); (bx, by) a valid field
 // candidate with `cost`. The reference field is FieldSelect = by mod 2; half-sample field rows

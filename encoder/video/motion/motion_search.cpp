@@ -3,6 +3,10 @@
 #include <cassert>
 
 #include "encoder/video/motion/fast_search.h"
+#include "encoder/video/motion/fast_zoom_search.h"
+#include "encoder/video/motion/motion_estimate.h"
+#include "encoder/video/motion/rgb_zoom_search.h"
+#include "encoder/video/motion/zoom_search.h"
 
 namespace quillset {
 
@@ -26,7 +30,7 @@ constexpr TDesignatedClasses kDesignatedClasses[] = {
 };
 constexpr int32_t kSpeedCount = static_cast<int32_t>(sizeof(kDesignatedClasses) / sizeof(kDesignatedClasses[0]));
 
-// The classes built so far, by speed; null where the designated class is not built yet.
+// The class of each speed, frame-mode and field-mode.
 TMotionSearchClass BuiltClass(int32_t speed, bool fieldMode) {
     switch (speed) {
     case 0:
@@ -34,6 +38,21 @@ TMotionSearchClass BuiltClass(int32_t speed, bool fieldMode) {
     case 7:
         return fieldMode ? &TMotionSearch_FieldMode_FastSearch::ClassInfo
                          : &TMotionSearch_FrameMode_FastSearch::ClassInfo;
+    case 1:
+        return fieldMode ? &TMotionSearch_FieldMode_FastZoomSearch::ClassInfo
+                         : &TMotionSearch_FrameMode_FastZoomSearch::ClassInfo;
+    case 2:
+        return fieldMode ? &TMotionSearch_FieldMode_ZoomSearch_Normal::ClassInfo
+                         : &TMotionSearch_FrameMode_ZoomSearch_Normal::ClassInfo;
+    case 3:
+        return fieldMode ? &TMotionSearch_FieldMode_ZoomSearch_Slow::ClassInfo
+                         : &TMotionSearch_FrameMode_ZoomSearch_Slow::ClassInfo;
+    case 4:
+        return fieldMode ? &TMotionSearch_FieldMode_ZoomSearch_HighCQ::ClassInfo
+                         : &TMotionSearch_FrameMode_RGBZoomSearch_HighCQ::ClassInfo;
+    case 5:
+        return fieldMode ? &TMotionSearch_FieldMode_MotionEstimate::ClassInfo
+                         : &TMotionSearch_FrameMode_MotionEstimate::ClassInfo;
     default: return nullptr;
     }
 }
@@ -72,6 +91,23 @@ TSearchArea TMotionSearch::LumaArea() const {
     a.HalfPel = HalfPel != 0;
     a.AlwaysHalfPel = AlwaysHalfPel != 0;
     return a;
+}
+
+void TMotionSearch::SearchFieldModeWith(int32_t x, int32_t y, int32_t mode, int32_t threshold,
+                                        TMotionSearchResult& frameResult, TMotionSearchResult& topResult,
+                                        TMotionSearchResult& bottomResult) {
+    if (mode == MotionSearchFieldMode_FieldOnly) {
+        SetNotSearched(frameResult, x, y);
+    } else {
+        SearchFrameForFieldMode(x, y, frameResult);
+        if (mode == MotionSearchFieldMode_FrameOnly || frameResult.Cost < threshold) {
+            SetNotSearched(topResult, x, y);
+            SetNotSearched(bottomResult, x, y);
+            return;
+        }
+    }
+    SearchOneField(x, y, 0, topResult);
+    SearchOneField(x, y, 1, bottomResult);
 }
 
 void SetNotSearched(TMotionSearchResult& result, int32_t x, int32_t y) {

@@ -72,6 +72,27 @@ protected:
     // The luma planes of both buffers with the sizes and flags of this search.
     TSearchArea LumaArea() const;
 
+    // What the field-mode classes' SearchFieldMode does around their own searches: mode 1 the
+    // frame search only, mode 2 the two field searches only, mode 0 the frame search and, when
+    // its cost is at least `threshold` (the class's T), the field searches.
+    void SearchFieldModeWith(int32_t x, int32_t y, int32_t mode, int32_t threshold, TMotionSearchResult& frameResult,
+                             TMotionSearchResult& topResult, TMotionSearchResult& bottomResult);
+    // The frame search SearchFieldModeWith runs (SearchFrame unless a class reaches its frame
+    // search only through SearchFieldMode) and the search of one field (0 top, 1 bottom).
+    virtual void SearchFrameForFieldMode(int32_t x, int32_t y, TMotionSearchResult& result) { SearchFrame(x, y, result); }
+    virtual void SearchOneField(int32_t, int32_t, int32_t, TMotionSearchResult&) {}
+
+    // Calls a bound package entry after clearing the kernel state; false when the slot is empty.
+    template <typename Entry, typename... Args>
+    bool CallPackage(Entry entry, Args... args) const {
+        if (entry == nullptr)
+            return false;
+        if (Kernels.ClearKernelState != nullptr)
+            Kernels.ClearKernelState();
+        entry(args...);
+        return true;
+    }
+
     TKernelTable Kernels;
     uint8_t HalfPel = 0;
     uint8_t AlwaysHalfPel = 0;
@@ -92,11 +113,10 @@ protected:
 // Marks a prediction as not searched.
 void SetNotSearched(TMotionSearchResult& result, int32_t x, int32_t y);
 
-// The class for a search speed (TMPEGVideoEncoder_MotionSearchSpeed) and coding mode, as built
-// now, together with the class the speed stands for. Speeds 6 (TelescopicSearch) and 7
-// (MultiLayerSearch) use FastSearch by definition; speeds whose own classes are not built yet
-// (1 to 5) and unknown values use FastSearch too and report Substituted, so that the encoder can
-// say so in its log.
+// The class for a search speed (TMPEGVideoEncoder_MotionSearchSpeed) and coding mode, together
+// with the class the speed stands for. Speeds 6 (TelescopicSearch) and 7 (MultiLayerSearch) use
+// FastSearch by definition; unknown values use FastSearch too and report Substituted, so that
+// the encoder can say so in its log.
 struct TMotionSearchClassChoice {
     TMotionSearchClass Class;
     const char* DesignatedClassName; // the class the speed stands for ("" for unknown speeds)

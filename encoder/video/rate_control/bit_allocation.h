@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "encoder/video/encoder_settings.h"
 #include "encoder/video/frame_info.h"
@@ -32,9 +33,22 @@ public:
     void Reset();
 
     // Fixes the budget of a planned batch (its pictures' SumBitWeight set); the quality-budget
-    // mode asks the controller for its rate.
+    // mode asks the controller for its rate. A constant-quality segment that records quality
+    // statistics is coded at the initial quality estimate; one that corrects its quality steers
+    // it toward its required rate by the bits the earlier batches took.
     void BeginBatch(const TMPEGVideoFrameInfoList& batch, TMPEGVideoEncoder_RateController& controller);
+    // After the batch's last picture, with the bits the batch took.
+    void EndBatch(int64_t batchBits);
+    // The quality the current batch is coded at (after any correction).
+    double GetBatchQuality() const { return Segment.Quality; }
+    // The quality log line of the current batch ("" when the segment does not log it).
+    const std::string& GetQualityLogLine() const { return QualityLogLine; }
+    double GetQualityCorrection() const { return QualityCorrection; }
+    int64_t GetQualityOverrun() const { return QualityOverrun; }
     TPictureBudget PictureBudget(const TMPEGVideoFrameInfo& picture) const;
+    // Realtime modes: whether the GOP of the next picture starts closed (no leading B pictures
+    // are counted in its share).
+    void SetGOPStartsClosed(bool value) { GOPStartsClosed = value; }
     // After a picture: the debt grows by what it took beyond its allocation (never below 0 in
     // the variable-rate modes).
     void EndPicture(const TPictureBudget& budget, int64_t bits);
@@ -50,7 +64,16 @@ public:
     double GetBatchDuration() const { return BatchDuration; }
 
 private:
+    void CorrectSegmentQuality();
+    void SetQualityScales(const TMPEGVideoFrameInfo& picture, TPictureBudget& budget) const;
+    // The constant-quality bounds of a picture whose share is `a`: at most 1.5 a, at least
+    // 0.7 a, less what the debt says.
+    int64_t BoundedShare(double a) const;
+
     bool ConstantRateMode = true;
+    double InitialQuality = 0.0;
+    const TMPEGVideoEncoder_Settings* Settings = nullptr;
+    bool GOPStartsClosed = true;
     bool DebtNeverNegative = false;
     double FrameTimeRate = 30.0;
 
@@ -61,6 +84,9 @@ private:
     int64_t BatchMaximum = 0;   // constant quality
     int64_t BatchMinimum = 0;
     int64_t Debt = 0;
+    double QualityCorrection = 1.0; // Kc
+    int64_t QualityOverrun = 0;     // O: bits taken beyond the required rates
+    std::string QualityLogLine;
 };
 
 // Rounds to the nearest integer, halves to even.

@@ -8,7 +8,9 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 #include <tuple>
 
 #include "encoder/tests/video/motion/motion_test_support.h"
@@ -52,14 +54,31 @@ public:
             dlclose(Handle);
     }
     void* Entry(const std::string& name) const { return dlsym(Handle, (Prefix + name).c_str()); }
-    // A table with the package's FastSearch entries bound, the rest of slots 118-130 empty, as
-    // the binding leaves it for a package without the other families.
+    // A table with the package's thirteen search entries in slots 118 to 130, as the binding
+    // fills them.
     TKernelTable Bind(TKernelTable table) const {
         table.FastSearch_FrameSearch = reinterpret_cast<TMotionSearchEntry>(Entry("FastSearch_FrameSearch"));
         table.FastSearch_FieldSearch_Frame =
             reinterpret_cast<TMotionSearchEntry>(Entry("FastSearch_FieldSearch_Frame"));
         table.FastSearch_FieldSearch_Field =
             reinterpret_cast<TMotionSearchFieldEntry>(Entry("FastSearch_FieldSearch_Field"));
+        table.FastZoomSearch_FrameSearch = reinterpret_cast<TMotionSearchEntry>(Entry("FastZoomSearch_FrameSearch"));
+        table.FastZoomSearch_FieldSearch_Frame =
+            reinterpret_cast<TMotionSearchEntry>(Entry("FastZoomSearch_FieldSearch_Frame"));
+        table.FastZoomSearch_FieldSearch_Field =
+            reinterpret_cast<TMotionSearchSumFieldEntry>(Entry("FastZoomSearch_FieldSearch_Field"));
+        table.ZoomSearch_FrameSearch = reinterpret_cast<TMotionSearchEntry>(Entry("ZoomSearch_FrameSearch"));
+        table.ZoomSearch_FieldSearch_Frame =
+            reinterpret_cast<TMotionSearchEntry>(Entry("ZoomSearch_FieldSearch_Frame"));
+        table.ZoomSearch_FieldSearch_Field =
+            reinterpret_cast<TMotionSearchSumFieldEntry>(Entry("ZoomSearch_FieldSearch_Field"));
+        table.RGBZoomSearch_FrameSearch = reinterpret_cast<TMotionSearchEntry>(Entry("RGBZoomSearch_FrameSearch"));
+        table.MotionEstimateSearch_FrameSearch =
+            reinterpret_cast<TMotionSearchEntry>(Entry("MotionEstimateSearch_FrameSearch"));
+        table.MotionEstimateSearch_FieldSearch_Frame =
+            reinterpret_cast<TMotionSearchEntry>(Entry("MotionEstimateSearch_FieldSearch_Frame"));
+        table.MotionEstimateSearch_FieldSearch_Field =
+            reinterpret_cast<TMotionSearchSumFieldEntry>(Entry("MotionEstimateSearch_FieldSearch_Field"));
         return table;
     }
 
@@ -70,16 +89,16 @@ public:
 
 class MosrikPackageTest : public ::testing::TestWithParam<TPackage> {};
 
-TEST_P(MosrikPackageTest, ExportsTheFastSearchEntriesOnly) {
+TEST_P(MosrikPackageTest, ExportsEverySearchEntry) {
     TLoadedPackage package(GetParam());
     ASSERT_NE(package.Handle, nullptr) << package.Error;
-    for (const char* name : {"Initialize", "Finalize", "FastSearch_FrameSearch", "FastSearch_FieldSearch_Frame",
-                             "FastSearch_FieldSearch_Field"})
+    for (const char* name :
+         {"Initialize", "Finalize", "FastSearch_FrameSearch", "FastSearch_FieldSearch_Frame",
+          "FastSearch_FieldSearch_Field", "FastZoomSearch_FrameSearch", "FastZoomSearch_FieldSearch_Frame",
+          "FastZoomSearch_FieldSearch_Field", "ZoomSearch_FrameSearch", "ZoomSearch_FieldSearch_Frame",
+          "ZoomSearch_FieldSearch_Field", "RGBZoomSearch_FrameSearch", "MotionEstimateSearch_FrameSearch",
+          "MotionEstimateSearch_FieldSearch_Frame", "MotionEstimateSearch_FieldSearch_Field"})
         EXPECT_NE(package.Entry(name), nullptr) << name;
-    // The other families are not supplied: their slots stay empty and the built-in searches run.
-    for (const char* name : {"FastZoomSearch_FrameSearch", "ZoomSearch_FieldSearch_Field", "RGBZoomSearch_FrameSearch",
-                             "MotionEstimateSearch_FieldSearch_Field"})
-        EXPECT_EQ(package.Entry(name), nullptr) << name;
     // Nothing of the program's own code is visible from outside.
     EXPECT_EQ(dlsym(package.Handle, "_ZN8quillset15FastSearchFrameERKNS_12TKernelTableERKNS_11TSearchAreaEiiiRNS_19TMotionSearchResultE"),
               nullptr);
@@ -185,6 +204,55 @@ TEST_P(MosrikPackageTest, AnswersLikeTheBuiltInSearchForEverySpeedAndFlag) {
                 auto packaged = CreateMotionSearch(cls, packageKernels, reference, current, params);
                 EXPECT_EQ(CompareAllMacroblocks(*builtIn, *packaged, 176, 144, fieldMode), 0);
             }
+}
+
+// Every family through the package against the built-in search, on a panning sequence of
+// linked pictures (the telescopic search walks through the pictures in between): a P picture
+// three pictures after its reference and a B picture searched backward, every speed, frame and
+// field mode, MPEG-1 and MPEG-2 reach.
+TEST_P(MosrikPackageTest, EveryFamilyAnswersLikeTheBuiltInSearchAcrossLinkedPictures) {
+    TLoadedPackage package(GetParam());
+    ASSERT_NE(package.Handle, nullptr) << package.Error;
+    const TKernelTable builtInKernels = ProcessorKernels();
+    const TKernelTable packageKernels = package.Bind(ReferenceKernels());
+    constexpr int32_t kW = 160, kH = 112;
+    std::vector<std::unique_ptr<TTestPicture>> pictures;
+    for (int32_t i = 0; i < 4; ++i) {
+        pictures.push_back(std::make_unique<TTestPicture>(kW, kH, i == 0 || i == 3 ? MotionSearchPictureType_P
+                                                                                   : MotionSearchPictureType_B,
+                                                          i));
+        PaintScene(*pictures.back(), {.PanX = 2.5 * i, .PanY = -1.5 * i, .ObjectX = 60 + 7 * i, .ObjectY = 40 + 3 * i,
+                                      .ObjectSize = 40, .Seed = static_cast<uint32_t>(i + 1)});
+    }
+    for (int32_t i = 0; i < 4; ++i) {
+        pictures[static_cast<size_t>(i)]->Prev = i > 0 ? pictures[static_cast<size_t>(i - 1)].get() : nullptr;
+        pictures[static_cast<size_t>(i)]->Next = i < 3 ? pictures[static_cast<size_t>(i + 1)].get() : nullptr;
+    }
+    struct TPair {
+        int32_t Reference, Current;
+    };
+    for (uint8_t speed = 0; speed <= 7; ++speed)
+        for (const TPair pair : {TPair{0, 3}, TPair{3, 2}})
+            for (bool fieldMode : {false, true})
+                for (uint8_t mpeg2 : {0, 1}) {
+                    // Only the telescopic search reads the MPEG-1 / MPEG-2 reach.
+                    if (!mpeg2 && speed != 5)
+                        continue;
+                    TTestPicture& reference = *pictures[static_cast<size_t>(pair.Reference)];
+                    TTestPicture& current = *pictures[static_cast<size_t>(pair.Current)];
+                    current.Speed = speed;
+                    SCOPED_TRACE("speed " + std::to_string(speed) + " pictures " + std::to_string(pair.Reference) +
+                                 " -> " + std::to_string(pair.Current) + " field mode " + std::to_string(fieldMode) +
+                                 " mpeg2 " + std::to_string(mpeg2));
+                    TMotionSearchParams params;
+                    params.IsMpeg2 = mpeg2;
+                    params.PictureRate = 30000.0 / 1001;
+                    params.HalfPel = 1;
+                    const TMotionSearchClass cls = GetMotionSearchClass(current, fieldMode);
+                    auto builtIn = CreateMotionSearch(cls, builtInKernels, reference, current, params);
+                    auto packaged = CreateMotionSearch(cls, packageKernels, reference, current, params);
+                    EXPECT_EQ(CompareAllMacroblocks(*builtIn, *packaged, kW, kH, fieldMode), 0);
+                }
 }
 
 INSTANTIATE_TEST_SUITE_P(Packages, MosrikPackageTest, ::testing::ValuesIn(kPackages),

@@ -1,0 +1,224 @@
+#include "encoder/video/pipeline_threads.h"
+
+#include <chrono>
+#include <exception>
+
+namespace quillset {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(1000);
+
+} // namespace
+
+void TPipelineError::Capture() {
+    if (Failed)
+        return;
+    Failed = true;
+    try {
+        throw;
+    } catch (const EMPEGError& e) {
+        Code = e.ErrorCode;
+        Text = e.what();
+    } catch (const std::exception& e) {
+        Text = e.what();
+    } catch (...) {
+        Text = "Unknown error";
+    }
+}
+
+void TPipelineError::Raise() const { throw EMPEGVideoEncoderThreadError(Code, Text); }
+
+// ---------------------------------------------------------------------------------------------
+// Encoding thread.
+
+TMPEGVideoEncoder_EncodePipelineThread::TMPEGVideoEncoder_EncodePipelineThread(TPipelineStage encode,
+                                                                               TPipelineNotify notify)
+    : Encode(std::move(encode)), Notify(std::move(notify)), Thread([this] { Run(); }) {}
+
+TMPEGVideoEncoder_EncodePipelineThread::~TMPEGVideoEncoder_EncodePipelineThread() {
+    {
+        std::lock_guard lock(Lock);
+        Terminate = true;
+    }
+    Changed.notify_all();
+    Thread.join();
+}
+
+void TMPEGVideoEncoder_EncodePipelineThread::Run() {
+    std::unique_lock lock(Lock);
+    for (;;) {
+        Changed.wait(lock, [this] { return Terminate || Start; });
+        if (Terminate)
+            return;
+        Start = false;
+        lock.unlock();
+        bool failed = false;
+        TPipelineError error;
+        try {
+            Encode(Batch);
+        } catch (...) {
+            failed = true;
+            error.Capture();
+        }
+        Batch.Clear();
+        lock.lock();
+        if (failed && !Error.Failed)
+            Error = error;
+        Busy = false;
+        Changed.notify_all();
+    }
+}
+
+void TMPEGVideoEncoder_EncodePipelineThread::Wait() {
+    std::unique_lock lock(Lock);
+    while (Busy && !Error.Failed) {
+        if (Changed.wait_for(lock, kPollInterval, [this] { return !Busy || Error.Failed; }))
+            break;
+        if (Notify) {
+            lock.unlock();
+            Notify();
+            lock.lock();
+        }
+    }
+    if (Error.Failed)
+        Error.Raise();
+}
+
+void TMPEGVideoEncoder_EncodePipelineThread::Submit(TMPEGVideoFrameInfoList& batch) {
+    Wait();
+    {
+        std::lock_guard lock(Lock);
+        Batch.MoveFrom(batch);
+        Busy = true;
+        Start = true;
+    }
+    Changed.notify_all();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Analysis workers.
+
+class TMPEGVideoEncoder_AnalyzePipelineThread_SubThread {
+public:
+    std::thread Thread;
+    TMPEGVideoFrameInfoList Batch;
+    bool Busy = false;
+    bool Start = false;
+};
+
+TMPEGVideoEncoder_AnalyzePipelineThread::TMPEGVideoEncoder_AnalyzePipelineThread(int32_t workers,
+                                                                                 TPipelineStage analyze,
+                                                                                 TPipelineStage dispatch,
+                                                                                 TPipelineNotify notify,
+                                                                                 int64_t firstSequence)
+    : Analyze(std::move(analyze)), Dispatch(std::move(dispatch)), Notify(std::move(notify)),
+      NextAnalysis(firstSequence), NextSequence(firstSequence) {
+    for (int32_t i = 0; i < std::max(workers, 1); ++i)
+        Workers.push_back(std::make_unique<TMPEGVideoEncoder_AnalyzePipelineThread_SubThread>());
+    for (auto& worker : Workers)
+        worker->Thread = std::thread([this, w = worker.get()] { Run(*w); });
+}
+
+TMPEGVideoEncoder_AnalyzePipelineThread::~TMPEGVideoEncoder_AnalyzePipelineThread() {
+    {
+        std::lock_guard lock(Lock);
+        Terminate = true;
+    }
+    Changed.notify_all();
+    for (auto& worker : Workers)
+        worker->Thread.join();
+}
+
+void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipelineThread_SubThread& worker) {
+    std::unique_lock lock(Lock);
+    for (;;) {
+        Changed.wait(lock, [&] { return Terminate || worker.Start; });
+        if (Terminate)
+            return;
+        worker.Start = false;
+        const int64_t sequence = worker.Batch.Sequence;
+        bool failed = false;
+        TPipelineError error;
+        // Analysis in batch order, then the hand-over in batch order; a stored error or the end
+        // of the object abandons the batch.
+        Changed.wait(lock, [&] { return Terminate || Error.Failed || NextAnalysis == sequence; });
+        if (!Terminate && !Error.Failed) {
+            lock.unlock();
+            try {
+                Analyze(worker.Batch);
+            } catch (...) {
+                failed = true;
+                error.Capture();
+            }
+            lock.lock();
+            ++NextAnalysis;
+            Changed.notify_all();
+            if (!failed) {
+                Changed.wait(lock, [&] { return Terminate || Error.Failed || NextSequence == sequence; });
+                if (!Terminate && !Error.Failed) {
+                    lock.unlock();
+                    try {
+                        Dispatch(worker.Batch);
+                    } catch (...) {
+                        failed = true;
+                        error.Capture();
+                    }
+                    lock.lock();
+                }
+            }
+        }
+        lock.unlock();
+        worker.Batch.Clear();
+        lock.lock();
+        if (failed && !Error.Failed)
+            Error = error;
+        ++NextSequence;
+        worker.Busy = false;
+        Changed.notify_all();
+    }
+}
+
+void TMPEGVideoEncoder_AnalyzePipelineThread::WaitFor(std::unique_lock<std::mutex>& lock,
+                                                      const std::function<bool()>& done) {
+    while (!Error.Failed && !done()) {
+        if (Changed.wait_for(lock, kPollInterval, [&] { return Error.Failed || done(); }))
+            break;
+        if (Notify) {
+            lock.unlock();
+            Notify();
+            lock.lock();
+        }
+    }
+    if (Error.Failed)
+        Error.Raise();
+}
+
+void TMPEGVideoEncoder_AnalyzePipelineThread::Submit(TMPEGVideoFrameInfoList& batch) {
+    std::unique_lock lock(Lock);
+    TMPEGVideoEncoder_AnalyzePipelineThread_SubThread* free = nullptr;
+    WaitFor(lock, [&] {
+        for (auto& worker : Workers)
+            if (!worker->Busy) {
+                free = worker.get();
+                return true;
+            }
+        return false;
+    });
+    free->Batch.MoveFrom(batch);
+    free->Busy = true;
+    free->Start = true;
+    Changed.notify_all();
+}
+
+void TMPEGVideoEncoder_AnalyzePipelineThread::WaitAll() {
+    std::unique_lock lock(Lock);
+    WaitFor(lock, [&] {
+        for (auto& worker : Workers)
+            if (worker->Busy)
+                return false;
+        return true;
+    });
+}
+
+} // namespace quillset
