@@ -41,6 +41,7 @@ struct TEncodeArguments {
     bool DVDVideo = false;
     bool Demo = false;
     int DemoSeconds = 10;
+    int Threads = -1;
 };
 
 class EUsage : public Exception {
@@ -77,6 +78,14 @@ int ParseDemoSeconds(const std::string& text) {
     return seconds;
 }
 
+int ParseThreads(const std::string& text) {
+    int threads = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threads);
+    if (error != std::errc() || end != text.data() + text.size() || threads < 0 || threads > 2)
+        throw EUsage("--threads takes 0 (no threads), 1 or 2 (analysis workers)");
+    return threads;
+}
+
 TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
     TEncodeArguments parsed;
     auto value = [&](size_t& i) -> const std::string& {
@@ -98,6 +107,8 @@ TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
             parsed.WaveFile = true;
         else if (a == "-q" || a == "--quiet")
             parsed.Quiet = true;
+        else if (a == "--threads")
+            parsed.Threads = ParseThreads(value(i));
         else if (a == "--dvd-video")
             parsed.DVDVideo = true;
         else if (a == "--demo")
@@ -250,6 +261,8 @@ std::string EncodeUsageText() {
            "      --dvd-video       write an MPEG-2 program stream in the DVD-Video form (navigation packs),\n"
            "                        as DVD authoring tools such as dvdauthor read it (DVD templates)\n"
            "      --demo[=SECONDS]  encode the built-in demo source (test picture and tone, 10 s unless given)\n"
+           "      --threads N       video encoder threads: 0 none, 1 or 2 analysis workers (default: 2 when\n"
+           "                        the machine has more than one processor); the output is the same\n"
            "      --wave            also write the sound as a WAVE file\n"
            "      --log FILE        write the encoders' log\n"
            "      --quiet           no progress display\n";
@@ -284,6 +297,7 @@ int RunEncodeCommand(const std::vector<std::string>& args, std::ostream& out, st
     options.WaveFile = parsed.WaveFile;
     options.LogFileName = parsed.LogFileName;
     options.DVDVideo = parsed.DVDVideo;
+    options.Threads = parsed.Threads;
     TEncodeRun run(config, options);
     TProgressDisplay display(err, isatty(STDERR_FILENO) != 0);
     if (!parsed.Quiet)

@@ -13,6 +13,7 @@
 #include "config/model/mpeg_tables.h"
 #include "encoder/audio/lpcm/lpcm_encoder.h"
 #include "encoder/framework/base_encoder.h"
+#include "encoder/kernels/processor.h"
 #include "encoder/mux/stream_kinds.h"
 #include "encoder/mux/system_encoder.h"
 #include "source/audio_resampler.h"
@@ -287,11 +288,16 @@ void TEncodeRun::CreateEncoders(TOutput& output, const TTimeline& timeline, TWav
         record.RateControlAlgorithm = 0;
         record.DetectSceneChange = 1;
         record.SceneChangeRateReset = 0;
+        const int32_t threads = Options.Threads >= 0 ? std::min(Options.Threads, 2)
+                                                     : (ProcessorCount() > 1 ? 2 : 0);
+        record.AnalyzeThreadCount = threads;
+        record.UseEncodeThread = threads > 0 ? 1 : 0;
         TLargeStream* stream = output.Main.get();
         if (output.System)
             stream = output.System->AddStream({MPEGSystemEncoder_StreamKind_MPEGVideo, 0, 0});
         output.OwnedVideo = CreateVideoEncoder(*stream, record);
         output.Video = output.OwnedVideo.get();
+        output.Video->SetTempDirectory(GetSystemTempFolder()); // the statistics of the analysis pass
         installLog(*output.Video);
         output.Video->SetPreviewInterval(10);
         output.Video->SetPreviewsPerBatch(1);

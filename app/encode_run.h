@@ -34,6 +34,10 @@ struct TEncodeRunOptions {
     // the form DVD authoring tools read. Templates whose sound cannot go into a plain program
     // stream (Linear PCM) and therefore write separate streams are multiplexed in this form too.
     bool DVDVideo = false;
+    // Pipeline threads of the video encoder: -1 chooses (on when the machine has more than one
+    // processor), 0 runs everything in the caller's thread, 1 and 2 are the analysis workers
+    // (with an encoding thread). The output is the same either way.
+    int32_t Threads = -1;
 };
 
 // What the progress display shows.

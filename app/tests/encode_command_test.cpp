@@ -125,6 +125,22 @@ TEST(EncodeCommand, EncodesTheDemoSourceIntoASystemStreamThatInfoLists) {
     EXPECT_NE(out.str().find("stream 0xC0 MPEG audio #0"), std::string::npos) << out.str();
 }
 
+TEST(EncodeCommand, ThreadsDoNotChangeTheStream) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("clip.y4m"), Y4MClip(720, 480, 12));
+    std::string streams[3];
+    for (int threads = 0; threads <= 2; ++threads) {
+        const std::string name = dir.File("t" + std::to_string(threads));
+        const Result r = RunEncode({"-t", kLpcmTemplate, "--set", "OutputStreamType=MPEG_OutputStreamType_VideoOnly",
+                                    "--threads", std::to_string(threads), "-q", "-o", name, dir.File("clip.y4m")});
+        ASSERT_EQ(r.code, 0) << r.err;
+        streams[threads] = testing::ReadFileBytes(name + ".m2v");
+    }
+    ASSERT_GT(streams[0].size(), 1000u);
+    EXPECT_EQ(streams[1], streams[0]);
+    EXPECT_EQ(streams[2], streams[0]);
+}
+
 TEST(EncodeCommand, EndsACutShortPictureSourceWithItsLastWholePicture) {
     testing::TempDir dir;
     std::string clip = Y4MClip(720, 480, 4);
@@ -195,6 +211,7 @@ TEST(EncodeCommand, RefusesBadInputWithClearMessages) {
         {{"-t", kLpcmTemplate, "--demo", dir.File("in.wav")}, 2, "give no inputs with it"},
         {{"-t", kLpcmTemplate, "--demo=0"}, 2, "--demo=SECONDS takes a whole number"},
         {{"-t", kLpcmTemplate, "--demo=2x"}, 2, "--demo=SECONDS takes a whole number"},
+        {{"-t", kLpcmTemplate, "--threads", "3", dir.File("in.wav")}, 2, "--threads takes 0"},
         {{"-t", "VideoCD (NTSC) - MPEG1 352x240 CBR 1150kbps", "--dvd-video", dir.File("in.wav")}, 1,
          "needs a template with MPEG-2 program stream output"},
     };
