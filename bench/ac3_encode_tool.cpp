@@ -9,13 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <string>
-#include <vector>
 
+#include "bench/wave_encode_tool.h"
 #include "encoder/audio/ac3/ac3_library.h"
 #include "encoder/audio/ac3/dolby_ac3_encoder.h"
-#include "encoder/audio/lpcm/wave_file.h"
-#include "stream/file_stream.h"
 
 using namespace quillset;
 
@@ -27,13 +24,10 @@ int main(int argc, char** argv) {
     try {
         if (argc > 5)
             SetAC3LibraryFolder(argv[5]);
-        TLargeFileStream input(argv[1], FILE_ATTRIBUTE_NORMAL, fmOpenRead);
-        TWaveFileReader reader(input);
-        TWavePCMFormat format;
-        if (!reader.GetPCMFormat(format) || (format.BitsPerSample != 16 && format.BitsPerSample != 8)) {
-            std::fprintf(stderr, "%s: not 8- or 16-bit PCM\n", argv[1]);
+        TWaveToolInput input(argv[1]);
+        if (!input.ReadFormat())
             return 1;
-        }
+        const TWavePCMFormat& format = input.Format;
         TMPEGAudioEncoder_EncodeConfig config;
         config.StreamType = MPEGAudioEncoder_StreamType_Dolby_AC3;
         config.BitRate = std::atoi(argv[3]) * 1000;
@@ -42,26 +36,12 @@ int main(int argc, char** argv) {
         TLargeFileStream output(argv[2], FILE_ATTRIBUTE_NORMAL, fmCreate);
         TDolbyAC3AudioEncoder encoder(output, "", config);
         encoder.BeginEncode();
-        const int32_t frameBytes = format.Channels * format.BitsPerSample / 8;
-        std::vector<uint8_t> block(static_cast<size_t>(4096) * frameBytes);
         double seconds = 0;
-        int64_t samples = 0;
-        for (int64_t offset = 0;;) {
-            const int32_t got = reader.ReadData(block.data(), static_cast<int32_t>(block.size()), offset);
-            if (got < frameBytes)
-                break;
-            offset += got;
-            TMPEGAudioEncoder_Samples block16;
-            block16.SampleFormat = format.BitsPerSample == 16 ? AudioSampleFormat_16Bit : AudioSampleFormat_8Bit;
-            block16.SamplingFrequency = static_cast<int32_t>(format.SamplesPerSec);
-            block16.Channels = format.Channels;
-            block16.Data = block.data();
-            block16.Count = got / frameBytes;
+        const int64_t samples = input.Feed([&](const TMPEGAudioEncoder_Samples& block) {
             const std::clock_t start = std::clock();
-            encoder.PutSamples(block16);
+            encoder.PutSamples(block);
             seconds += double(std::clock() - start) / CLOCKS_PER_SEC;
-            samples += block16.Count;
-        }
+        });
         encoder.EndEncode();
         const double audio = double(samples) / format.SamplesPerSec;
         std::fprintf(stderr, "encoder CPU %.3f s for %.1f s of audio: %.0f x real time\n", seconds, audio,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/audio_bench_support.h"
 #include "encoder/audio/lpcm/lpcm_encoder.h"
 #include "encoder/audio/lpcm/lpcm_stream_convertors.h"
 #include "encoder/audio/lpcm/wave_file.h"
@@ -15,14 +16,7 @@
 namespace {
 
 using namespace quillset;
-
-// Discards what is written, so that only the encoding is measured.
-class NullStream : public TLargeStream {
-public:
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void*, int32_t count) override { return count; }
-    int64_t Seek(int64_t, uint16_t) override { return 0; }
-};
+using namespace quillset::bench;
 
 std::vector<int16_t> TestSignal(size_t values) {
     std::vector<int16_t> out(values);
@@ -47,7 +41,7 @@ TMPEGAudioEncoder_EncodeConfig StereoConfig() {
 void BM_LPCMEncoder_PutSamples(benchmark::State& state) {
     const auto frequency = static_cast<int32_t>(state.range(0));
     const std::vector<int16_t> second = TestSignal(static_cast<size_t>(frequency) * 2);
-    NullStream out;
+    TDiscardStream out;
     TLinearPCMAudioEncoder encoder(out, "bench", StereoConfig());
     for (auto _ : state) {
         for (int32_t at = 0; at < frequency; at += 4096) {

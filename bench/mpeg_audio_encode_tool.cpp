@@ -9,11 +9,9 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
-#include <vector>
 
-#include "encoder/audio/lpcm/wave_file.h"
+#include "bench/wave_encode_tool.h"
 #include "encoder/audio/mpeg/mpeg_audio_encoder.h"
-#include "stream/file_stream.h"
 
 using namespace quillset;
 
@@ -23,13 +21,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        TLargeFileStream input(argv[1], FILE_ATTRIBUTE_NORMAL, fmOpenRead);
-        TWaveFileReader reader(input);
-        TWavePCMFormat format;
-        if (!reader.GetPCMFormat(format) || (format.BitsPerSample != 16 && format.BitsPerSample != 8)) {
-            std::fprintf(stderr, "%s: not 8- or 16-bit PCM\n", argv[1]);
+        TWaveToolInput input(argv[1]);
+        if (!input.ReadFormat())
             return 1;
-        }
+        const TWavePCMFormat& format = input.Format;
         TMPEGAudioEncoder_EncodeConfig config;
         config.StreamType = std::atoi(argv[3]) == 1 ? MPEGAudioEncoder_StreamType_MPEG1_Layer1
                                                     : MPEGAudioEncoder_StreamType_MPEG1_Layer2;
@@ -41,21 +36,7 @@ int main(int argc, char** argv) {
         TLargeFileStream output(argv[2], FILE_ATTRIBUTE_NORMAL, fmCreate);
         TMPEGAudioEncoder encoder(output, config);
         encoder.BeginEncode();
-        const int32_t frameBytes = format.Channels * format.BitsPerSample / 8;
-        std::vector<uint8_t> block(static_cast<size_t>(4096) * frameBytes);
-        for (int64_t offset = 0;;) {
-            const int32_t got = reader.ReadData(block.data(), static_cast<int32_t>(block.size()), offset);
-            if (got < frameBytes)
-                break;
-            offset += got;
-            TMPEGAudioEncoder_Samples samples;
-            samples.SampleFormat = format.BitsPerSample == 16 ? AudioSampleFormat_16Bit : AudioSampleFormat_8Bit;
-            samples.SamplingFrequency = static_cast<int32_t>(format.SamplesPerSec);
-            samples.Channels = format.Channels;
-            samples.Data = block.data();
-            samples.Count = got / frameBytes;
-            encoder.PutSamples(samples);
-        }
+        input.Feed([&](const TMPEGAudioEncoder_Samples& samples) { encoder.PutSamples(samples); });
         encoder.EndEncode();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

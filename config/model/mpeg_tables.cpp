@@ -1,5 +1,7 @@
 #include "config/model/mpeg_tables.h"
 
+#include "encoder/video/syntax/scan_tables.h"
+
 namespace quillset {
 
 namespace {
@@ -38,16 +40,8 @@ double GetFrameRateValue(int32_t frameRate) {
     return kFrameRates[4];
 }
 
-const std::array<uint8_t, 64> DefaultQuantizeMatrix_Intra = {
-    8,  16, 19, 22, 26, 27, 29, 34, //
-    16, 16, 22, 24, 27, 29, 34, 37, //
-    19, 22, 26, 27, 29, 34, 34, 38, //
-    22, 22, 26, 27, 29, 34, 37, 40, //
-    22, 26, 27, 29, 32, 35, 40, 48, //
-    26, 27, 29, 32, 35, 40, 48, 58, //
-    26, 27, 29, 34, 38, 46, 56, 69, //
-    27, 29, 35, 38, 46, 56, 69, 83, //
-};
+// Bound to an object of static storage: constant-initialised, usable during static initialisation.
+const std::array<uint8_t, 64>& DefaultQuantizeMatrix_Intra = kDefaultIntraQuantiserMatrix;
 
 const std::array<uint8_t, 64> DefaultQuantizeMatrix_NonIntra = {
     16, 17, 18, 19, 20, 21, 22, 23, //

@@ -36,9 +36,10 @@ extern const TColorConversionSet& ColorConversion_Standard;
 // value reads as code 4 (30000/1001).
 double GetFrameRateValue(int32_t frameRate);
 
-// Default matrices in raster order: the intra matrix of ISO/IEC 13818-2, 6.3.11, and the
-// non-intra matrix that the templates use (16 rising to 33 toward high frequencies).
-extern const std::array<uint8_t, 64> DefaultQuantizeMatrix_Intra;
+// Default matrices in raster order: the intra matrix of ISO/IEC 13818-2, 6.3.11 (the video
+// syntax's kDefaultIntraQuantiserMatrix itself), and the non-intra matrix that the templates use
+// (16 rising to 33 toward high frequencies).
+extern const std::array<uint8_t, 64>& DefaultQuantizeMatrix_Intra;
 extern const std::array<uint8_t, 64> DefaultQuantizeMatrix_NonIntra;
 
 // Bit rates in bits per second. Linear PCM: one entry, channels x frequency x 16; the other

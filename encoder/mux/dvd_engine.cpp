@@ -15,6 +15,18 @@ void PutBE32(uint8_t* p, uint32_t value) {
     p[3] = static_cast<uint8_t>(value);
 }
 
+// Appends a private stream 2 packet of `size` bytes, zero but for the first, the substream
+// number; returns the packet's body, valid until the pack grows again.
+uint8_t* PutNavigationPacket(TPackBuilder& pack, int32_t size, uint8_t substream) {
+    pack.PutStartCode(MPEGStreamId_PrivateStream2);
+    pack.Put16(static_cast<uint32_t>(size));
+    const int32_t at = pack.Size();
+    pack.PutFill(0, size);
+    uint8_t* body = pack.MutableData() + at;
+    body[0] = substream;
+    return body;
+}
+
 } // namespace
 
 TMultiplexEngine_MPEG2_DVDVideo::TMultiplexEngine_MPEG2_DVDVideo(TMPEGSystemEncoder* systemEncoder, TLargeStream* output)
@@ -100,21 +112,11 @@ void TMultiplexEngine_MPEG2_DVDVideo::WriteNavigationPack(int64_t firstPTS) {
     Pack.PutMPEG2PackHeader(scr, MuxRate);
     PutSystemHeader({});
     // Presentation control information (substream 0x00).
-    Pack.PutStartCode(MPEGStreamId_PrivateStream2);
-    Pack.Put16(kPCISize);
-    const int32_t pci = Pack.Size();
-    Pack.PutFill(0, kPCISize);
-    uint8_t* p = Pack.MutableData() + pci;
-    p[0] = 0x00;
+    uint8_t* p = PutNavigationPacket(Pack, kPCISize, 0x00);
     PutBE32(p + 1, block);                                       // nv_pck_lbn
     PutBE32(p + 1 + 12, static_cast<uint32_t>(firstPTS));        // vobu_s_ptm
     // Data search information (substream 0x01).
-    Pack.PutStartCode(MPEGStreamId_PrivateStream2);
-    Pack.Put16(kDSISize);
-    const int32_t dsi = Pack.Size();
-    Pack.PutFill(0, kDSISize);
-    uint8_t* d = Pack.MutableData() + dsi;
-    d[0] = 0x01;
+    uint8_t* d = PutNavigationPacket(Pack, kDSISize, 0x01);
     PutBE32(d + 1, static_cast<uint32_t>(scr / 300));             // nv_pck_scr
     PutBE32(d + 1 + 4, block);                                    // nv_pck_lbn
     EmitPack();

@@ -119,10 +119,7 @@ void TMultiplexEngine_MPEG1::WriteStart() {
 }
 
 void TMultiplexEngine_MPEG1::WriteEnd() {
-    const uint8_t end[4] = {0, 0, 1, MPEGStartCode_End};
-    if (Output != nullptr)
-        Output->WriteBuffer(end, 4);
-    BytesOut += 4;
+    EmitEndCode();
 }
 
 TMultiplexEngine_MPEG1_ForceVBR::TMultiplexEngine_MPEG1_ForceVBR(TMPEGSystemEncoder* systemEncoder, TLargeStream* output)

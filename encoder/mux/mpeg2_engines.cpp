@@ -150,10 +150,7 @@ void TMultiplexEngine_MPEG2_Program::WriteStart() {
 }
 
 void TMultiplexEngine_MPEG2_Program::WriteEnd() {
-    const uint8_t end[4] = {0, 0, 1, MPEGStartCode_End};
-    if (Output != nullptr)
-        Output->WriteBuffer(end, 4);
-    BytesOut += 4;
+    EmitEndCode();
 }
 
 TMultiplexEngine_MPEG2_SuperVideoCD::TMultiplexEngine_MPEG2_SuperVideoCD(TMPEGSystemEncoder* systemEncoder,

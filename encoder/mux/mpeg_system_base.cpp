@@ -92,6 +92,13 @@ void TMultiplexEngine_MPEGSystemBase::SkipPack() {
     ++PackCount;
 }
 
+void TMultiplexEngine_MPEGSystemBase::EmitEndCode() {
+    const uint8_t end[4] = {0, 0, 1, MPEGStartCode_End};
+    if (Output != nullptr)
+        Output->WriteBuffer(end, 4);
+    BytesOut += 4;
+}
+
 int32_t TMultiplexEngine_MPEGSystemBase::DefaultBufferSize(const TMPEGPacketizerStream& stream) const {
     if (stream.Kind == MPEGSystemEncoder_StreamKind_MPEGVideo) {
         const auto& video = static_cast<const TMPEGPacketizerStream_MPEGVideo&>(stream);

@@ -90,6 +90,8 @@ protected:
     void EmitPack();
     // Moves the clock one pack on without writing.
     void SkipPack();
+    // Writes a bare end code (0x000001B9) after the last pack; the clock does not move.
+    void EmitEndCode();
     // The system header fields and entries for the given streams (all when empty).
     virtual TSystemHeaderContent BuildSystemHeader(const std::vector<TMPEGPacketizerStream*>& streams) const;
     void PutSystemHeader(const std::vector<TMPEGPacketizerStream*>& streams);

@@ -10,12 +10,12 @@
 
 #include "encoder/audio/ac3/dolby_ac3_encoder.h"
 #include "stream/memory_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
 namespace {
 
-using testing::HasTool;
 using testing::ReadFileBytes;
 using testing::RunCommand;
 using testing::TempDir;
@@ -23,11 +23,6 @@ using testing::WriteFileBytes;
 
 constexpr int32_t kDelay = 256; // the transform's overlap: decoded sound lags by one block
 constexpr double kPi = std::numbers::pi;
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
 
 using Channels = std::vector<std::vector<double>>; // per channel, -1 .. 1
 
@@ -106,11 +101,7 @@ std::vector<double> Clicks(int32_t rate, int32_t count) {
 class AC3RoundTripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HasTool("ffmpeg")) {
-            if (ToolsRequired())
-                FAIL() << "ffmpeg is not installed";
-            GTEST_SKIP() << "ffmpeg is not installed";
-        }
+        QS_REQUIRE_TOOLS("ffmpeg");
     }
 };
 

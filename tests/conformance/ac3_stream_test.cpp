@@ -13,29 +13,15 @@
 
 #include "encoder/audio/ac3/dolby_ac3_encoder.h"
 #include "stream/file_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
 namespace {
 
-using testing::HasTool;
 using testing::ReadFileBytes;
 using testing::RunCommand;
 using testing::TempDir;
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-#define REQUIRE_TOOL(tool)                                                                                            \
-    do {                                                                                                              \
-        if (!HasTool(tool)) {                                                                                         \
-            if (ToolsRequired())                                                                                      \
-                FAIL() << tool << " is not installed";                                                                \
-            GTEST_SKIP() << tool << " is not installed";                                                              \
-        }                                                                                                             \
-    } while (0)
 
 struct StreamCase {
     int32_t frequency;
@@ -122,7 +108,7 @@ std::map<std::string, std::string> Probe(const TempDir& dir, const std::string& 
 }
 
 TEST(AC3StreamConformanceTest, EveryOfferedConfigurationDecodes) {
-    REQUIRE_TOOL("ffprobe");
+    QS_REQUIRE_TOOLS("ffprobe");
     TempDir dir;
     const std::vector<StreamCase> cases = AllOfferedStreams();
     ASSERT_EQ(cases.size(), 2u * (8 + 8 + 9)); // stereo and dual mono 128..448, mono 64..256
@@ -146,7 +132,7 @@ TEST(AC3StreamConformanceTest, EveryOfferedConfigurationDecodes) {
 }
 
 TEST(AC3StreamConformanceTest, SixHundredFramesHold19Point2Seconds) {
-    REQUIRE_TOOL("ffprobe");
+    QS_REQUIRE_TOOLS("ffprobe");
     TempDir dir;
     const std::string file = dir.File("long.ac3");
     EncodeFile(file, {48000, 0, 448000}, 600 * 1536);

@@ -12,26 +12,18 @@
 #include "encoder/audio/lpcm/wave_file.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
 namespace {
 
-using testing::HasTool;
+using testing::Quote;
 using testing::ReadFileBytes;
 using testing::RunCommand;
 using testing::TempDir;
 
 constexpr int64_t kSecondOfStereo = 48000 * 2 * 2;
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-std::string Quote(const std::string& path) {
-    return "'" + path + "'";
-}
 
 // The command that writes a 1 s, 48 kHz stereo 16-bit WAVE file of a sine and noise to `path`.
 struct SourceTool {
@@ -114,13 +106,7 @@ class LPCMWaveConformanceTest : public ::testing::TestWithParam<SourceTool> {};
 
 TEST_P(LPCMWaveConformanceTest, OneSecondOfStereoGoesToLPCMAndBack) {
     const SourceTool& tool = GetParam();
-    for (const char* needed : {"ffmpeg", tool.name}) {
-        if (!HasTool(needed)) {
-            if (ToolsRequired())
-                FAIL() << needed << " is not installed";
-            GTEST_SKIP() << needed << " is not installed";
-        }
-    }
+    QS_REQUIRE_TOOLS("ffmpeg", tool.name);
     TempDir dir;
     const std::string source = dir.File("source.wav");
     ASSERT_EQ(RunCommand(tool.command(source)), 0);

@@ -15,12 +15,13 @@
 
 #include "encoder/audio/mpeg/mpeg_audio_encoder.h"
 #include "stream/file_stream.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
 namespace {
 
-using testing::HasTool;
+using testing::Quote;
 using testing::ReadFileBytes;
 using testing::RunCommand;
 using testing::TempDir;
@@ -28,24 +29,6 @@ using testing::TempDir;
 constexpr int32_t kDecoderDelay = 481; // analysis and synthesis filterbank, in samples
 // Eight Layer II frames (24 of Layer I): ffmpeg's probe wants a few frames after the first.
 constexpr int32_t kSampleTimes = 8 * 1152;
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-#define REQUIRE_TOOLS(...)                                                                                  \
-    for (const char* tool : {__VA_ARGS__}) {                                                                \
-        if (!HasTool(tool)) {                                                                               \
-            if (ToolsRequired())                                                                            \
-                FAIL() << tool << " is not installed";                                                      \
-            GTEST_SKIP() << tool << " is not installed";                                                    \
-        }                                                                                                   \
-    }
-
-std::string Quote(const std::string& path) {
-    return "'" + path + "'";
-}
 
 // Two frames of silence, then left 440 Hz and right 660 Hz, each with its own noise, so that
 // joint stereo has reason to use intensity coding at low rates. (The silence keeps the first two
@@ -209,7 +192,7 @@ double MixSNR(const std::vector<int16_t>& source, const std::vector<int16_t>& de
 }
 
 TEST(MPEGAudioConformanceTest, EveryRateAndModeDecodesCleanly) {
-    REQUIRE_TOOLS("ffmpeg");
+    QS_REQUIRE_TOOLS("ffmpeg");
     TempDir dir;
     const std::vector<StreamCase> cases = AllCases(dir);
     // Layer I: 6 rates for one channel, 13 for two; Layer II: 10 and 10; the joint-stereo twins.
@@ -253,7 +236,7 @@ TEST(MPEGAudioConformanceTest, EveryRateAndModeDecodesCleanly) {
 }
 
 TEST(MPEGAudioConformanceTest, FfprobeReportsLayerFrequencyChannelsAndRate) {
-    REQUIRE_TOOLS("ffprobe");
+    QS_REQUIRE_TOOLS("ffprobe");
     TempDir dir;
     const std::vector<StreamCase> all = AllCases(dir);
     // Per layer and frequency one single-channel stream and one two-channel stream (stereo,
@@ -285,7 +268,7 @@ TEST(MPEGAudioConformanceTest, FfprobeReportsLayerFrequencyChannelsAndRate) {
 }
 
 TEST(MPEGAudioConformanceTest, PaddingPatternAt44100Hz224kbits) {
-    REQUIRE_TOOLS("ffprobe");
+    QS_REQUIRE_TOOLS("ffprobe");
     TempDir dir;
     const StreamCase c{1, 44100, 1, 224000, true, dir.File("padding.mp2")};
     Encode(c, Source(c.frequency, 7 * 1152 + 100)); // 7 frames and the rest in an eighth
@@ -300,7 +283,7 @@ TEST(MPEGAudioConformanceTest, PaddingPatternAt44100Hz224kbits) {
 TEST(MPEGAudioConformanceTest, CrcCheckingIsReallyOn) {
     // A control for the decode test: one flipped bit in a protected Layer II allocation field
     // must make ffmpeg complain, else a clean decode would prove nothing about the CRC.
-    REQUIRE_TOOLS("ffmpeg");
+    QS_REQUIRE_TOOLS("ffmpeg");
     TempDir dir;
     const StreamCase c{1, 48000, 0, 256000, true, dir.File("crc.mp2")};
     Encode(c, Source(c.frequency));

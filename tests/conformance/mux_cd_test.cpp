@@ -44,8 +44,7 @@ struct CDCase {
 class CDForm : public ::testing::TestWithParam<CDCase> {};
 
 TEST_P(CDForm, PacksAreSectorsAndVcdimagerAcceptsTheStream) {
-    QS_REQUIRE_TOOL("ffmpeg");
-    QS_REQUIRE_TOOL("vcdimager");
+    QS_REQUIRE_TOOLS("ffmpeg", "vcdimager");
     const CDCase& c = GetParam();
     const bool super = c.StreamType == MPEGSystemEncoder_StreamType_MPEG2_SuperVideoCD_VBR;
     const std::string video = super ? muxtest::SVCDVideoClip() : muxtest::VCDVideoClip();
@@ -95,7 +94,7 @@ int64_t ScanDistance(const uint8_t* p) {
 }
 
 TEST(SuperVideoCDScanInformation, OffsetsPointToThePreviousAndNextIPictures) {
-    QS_REQUIRE_TOOL("ffmpeg");
+    QS_REQUIRE_TOOLS("ffmpeg");
     muxtest::TOutputDir dir;
     const std::string output = dir.File("svcd_scan.mpg");
     muxtest::MultiplexFiles(MPEGSystemEncoder_StreamType_MPEG2_SuperVideoCD_VBR,

@@ -32,8 +32,7 @@ struct DVDAudioCase {
 class DVDVideoForm : public ::testing::TestWithParam<DVDAudioCase> {};
 
 TEST_P(DVDVideoForm, DvdauthorAcceptsTheProgramStreamDirectly) {
-    QS_REQUIRE_TOOL("ffmpeg");
-    QS_REQUIRE_TOOL("dvdauthor");
+    QS_REQUIRE_TOOLS("ffmpeg", "dvdauthor");
     const DVDAudioCase& c = GetParam();
     const std::string audio = c.Kind == 1 ? muxtest::DVDMP2Clip() : c.Kind == 2 ? muxtest::DVDAC3Clip()
                                                                                 : muxtest::LinearPCMClip();
@@ -88,9 +87,7 @@ StreamSpan ProbeSpan(const std::string& file, const std::string& selector) {
 }
 
 TEST(MPEG2ProgramStream, DecodesCleanlyAndInSync) {
-    QS_REQUIRE_TOOL("ffmpeg");
-    QS_REQUIRE_TOOL("ffprobe");
-    QS_REQUIRE_TOOL("mpeg2dec");
+    QS_REQUIRE_TOOLS("ffmpeg", "ffprobe", "mpeg2dec");
     muxtest::TOutputDir dir;
     const std::string video = muxtest::DVDVideoClip();
     const std::string output = dir.File("program.mpg");
@@ -99,12 +96,10 @@ TEST(MPEG2ProgramStream, DecodesCleanlyAndInSync) {
         output);
     EXPECT_EQ(result.Underflows, 0);
 
-    EXPECT_EQ(Capture("ffmpeg -hide_banner -nostdin -v error -err_detect crccheck+careful+compliant+buffer+explode "
-                      "-xerror -i " + Quote(output) + " -map 0:v -map 0:a -f null -"),
-              "");
+    EXPECT_EQ(testing::FfmpegStrictDecodeMessages(output), "");
     // libmpeg2 through its program stream demultiplexer sees the pictures of the video itself.
-    const std::string muxed = Capture("mpeg2dec -s -o md5 " + Quote(output) + " 2>/dev/null | grep pgm");
-    const std::string plain = Capture("mpeg2dec -o md5 " + Quote(video) + " 2>/dev/null | grep pgm");
+    const std::string muxed = testing::Mpeg2decPictureDigests(output, true);
+    const std::string plain = testing::Mpeg2decPictureDigests(video, false);
     EXPECT_GE(std::count(plain.begin(), plain.end(), '\n'), 55);
     EXPECT_EQ(muxed, plain);
 
@@ -120,9 +115,7 @@ TEST(MPEG2ProgramStream, DecodesCleanlyAndInSync) {
 }
 
 TEST(MPEG2ProgramStream, ElementaryStreamsRemultiplexedByMplexAreAcceptedByDvdauthor) {
-    QS_REQUIRE_TOOL("ffmpeg");
-    QS_REQUIRE_TOOL("mplex");
-    QS_REQUIRE_TOOL("dvdauthor");
+    QS_REQUIRE_TOOLS("ffmpeg", "mplex", "dvdauthor");
     muxtest::TOutputDir dir;
     const std::string output = dir.File("program_for_mplex.mpg");
     muxtest::MultiplexFiles(MPEGSystemEncoder_StreamType_MPEG2_Program,

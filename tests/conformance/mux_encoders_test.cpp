@@ -157,8 +157,7 @@ std::string ToolComplaints(const std::string& log, const std::vector<std::string
 class EncodersIntoSystemStream : public ::testing::TestWithParam<EncoderMuxCase> {};
 
 TEST_P(EncodersIntoSystemStream, OutputDecodesAndIsAccepted) {
-    QS_REQUIRE_TOOL("ffmpeg");
-    QS_REQUIRE_TOOL("ffprobe");
+    QS_REQUIRE_TOOLS("ffmpeg", "ffprobe");
     const EncoderMuxCase& c = GetParam();
     muxtest::TOutputDir dir;
     const std::string output = dir.File(std::string("encoders_") + c.Name + ".mpg");
@@ -167,22 +166,20 @@ TEST_P(EncodersIntoSystemStream, OutputDecodesAndIsAccepted) {
     for (const std::string& line : encoded.Log)
         EXPECT_EQ(line.find("underflow"), std::string::npos) << line;
 
-    EXPECT_EQ(Capture("ffmpeg -hide_banner -nostdin -v error -err_detect crccheck+careful+compliant+buffer+explode "
-                      "-xerror -i " + Quote(output) + " -map 0:v -map 0:a -f null -"),
-              "");
+    EXPECT_EQ(testing::FfmpegStrictDecodeMessages(output), "");
     const std::string frames = Capture("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
                                        "stream=nb_read_frames -of csv=p=0 " + Quote(output));
     EXPECT_EQ(std::atoi(frames.c_str()), kPictures) << frames;
     EXPECT_TRUE(muxtest::DemultiplexFile(output, 0, 0) == StandaloneVideo(c)) << "the video differs from its own stream";
 
     if (c.By == Judge::DVDAuthor) {
-        QS_REQUIRE_TOOL("dvdauthor");
+        QS_REQUIRE_TOOLS("dvdauthor");
         const std::string disc = dir.File(std::string("encoders_") + c.Name + "_disc");
         const std::string log = Capture("dvdauthor -o " + Quote(disc) + " -t -v ntsc " + Quote(output) +
                                         " && VIDEO_FORMAT=NTSC dvdauthor -o " + Quote(disc) + " -T; echo rc=$?");
         EXPECT_EQ(ToolComplaints(log, {"WARN:", "ERR:"}), "") << log;
     } else if (c.By == Judge::VCDImager) {
-        QS_REQUIRE_TOOL("vcdimager");
+        QS_REQUIRE_TOOLS("vcdimager");
         const std::string image = dir.File(std::string("encoders_") + c.Name + "_image");
         const std::string log = Capture("mkdir -p " + Quote(image) + " && cd " + Quote(image) + " && vcdimager -t vcd2 " +
                                         Quote(output) + "; echo rc=$?");

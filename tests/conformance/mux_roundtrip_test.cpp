@@ -76,7 +76,7 @@ std::string WrapInCDXA(const std::string& packs) {
 class MuxRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(MuxRoundTrip, DemultiplexingGivesTheElementaryStreamsBack) {
-    QS_REQUIRE_TOOL("ffmpeg");
+    QS_REQUIRE_TOOLS("ffmpeg");
     const RoundTripCase& c = GetParam();
     std::vector<TInput> inputs;
     for (uint8_t kind : c.Kinds) {

@@ -45,6 +45,16 @@ std::string Capture(const std::string& commandLine) {
     return out;
 }
 
+std::string FfmpegStrictDecodeMessages(const std::string& file) {
+    return Capture("ffmpeg -hide_banner -nostdin -v error -err_detect crccheck+careful+compliant+buffer+explode "
+                   "-xerror -i " + Quote(file) + " -map 0:v -map 0:a -f null -");
+}
+
+std::string Mpeg2decPictureDigests(const std::string& file, bool systemStream) {
+    return Capture(std::string("mpeg2dec ") + (systemStream ? "-s " : "") + "-o md5 " + Quote(file) +
+                   " 2>/dev/null | grep pgm");
+}
+
 std::string DvdauthorComplaints(const std::string& file, const std::string& folder, const std::string& tvSystem) {
     const std::string format = tvSystem == "pal" ? "PAL" : "NTSC";
     return Complaints(Capture("dvdauthor -o " + Quote(folder) + " -t -v " + tvSystem + " " + Quote(file) +

@@ -5,13 +5,12 @@
 
 #include "encoder/audio/ac3/ac3_library.h"
 #include "encoder/framework/mpeg_errors.h"
+#include "encoder/framework/sample_stepping.h"
 
 namespace quillset {
 
 namespace {
 
-constexpr int32_t kFractionBits = 10; // SourcePosition and SourceStep are 22.10 fixed point
-constexpr int32_t kOne = 1 << kFractionBits;
 constexpr int32_t kFrequencies[3] = {48000, 44100, 32000}; // by frequency code
 constexpr int32_t kModes[3] = {MPEGAudio_ChannelMode_DualChannel, MPEGAudio_ChannelMode_Mono,
                                MPEGAudio_ChannelMode_Stereo}; // by audio coding mode
@@ -30,11 +29,6 @@ public:
 private:
     std::string Text;
 };
-
-int32_t SourceStepOf(int32_t sourceFrequency, int32_t targetFrequency) {
-    const int64_t twice = int64_t{sourceFrequency} * 2 * kOne;
-    return static_cast<int32_t>((twice + targetFrequency) / (int64_t{2} * targetFrequency));
-}
 
 int32_t ReadLE16(const uint8_t* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
 
@@ -177,27 +171,14 @@ void TDolbyAC3AudioEncoder::Append(double left, double right) {
 template <typename Convert>
 void TDolbyAC3AudioEncoder::Resample(int64_t limit, Convert convert) {
     while (SourcePosition < limit)
-        convert(SourcePosition >> kFractionBits);
+        convert(SourcePosition >> kSourceFractionBits);
 }
 
 void TDolbyAC3AudioEncoder::PutSamples(const TMPEGAudioEncoder_Samples& samples) {
+    if (!StartSampleBlock(samples, Config.SamplingFrequency, SourceFrequency, SourcePosition, SourceStep))
+        throw EDolbyAC3AudioEncoderError(MPEGError_IllegalSampleBlockFormat);
     const bool silent = samples.SampleFormat == AudioSampleFormat_None;
-    const bool data = samples.SampleFormat == AudioSampleFormat_8Bit || samples.SampleFormat == AudioSampleFormat_16Bit;
-    if ((!silent && !data) || samples.Count < 0 || (!silent && samples.Channels != 1 && samples.Channels != 2))
-        throw EDolbyAC3AudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    // A frequency that is not positive, or so low that the step rounds to 0, would never move
-    // the read position on.
-    if (samples.SamplingFrequency <= 0)
-        throw EDolbyAC3AudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    if (samples.SamplingFrequency != SourceFrequency) {
-        const int32_t step = SourceStepOf(samples.SamplingFrequency, Config.SamplingFrequency);
-        if (step <= 0)
-            throw EDolbyAC3AudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-        SourceFrequency = samples.SamplingFrequency;
-        SourcePosition = 0;
-        SourceStep = step;
-    }
-    const int64_t limit = int64_t{samples.Count} * kOne;
+    const int64_t limit = int64_t{samples.Count} * kSourceOne;
     const auto* d = static_cast<const uint8_t*>(samples.Data);
     const bool mono = Channels == 1;
     if (silent) {

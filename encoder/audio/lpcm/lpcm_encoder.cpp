@@ -4,25 +4,9 @@
 
 #include "encoder/audio/lpcm/byte_order.h"
 #include "encoder/framework/mpeg_errors.h"
+#include "encoder/framework/sample_stepping.h"
 
 namespace quillset {
-
-namespace {
-
-constexpr int32_t kFractionBits = 10; // SourcePosition and SourceStep are 22.10 fixed point
-constexpr int32_t kOne = 1 << kFractionBits;
-
-bool IsSampleData(int32_t sampleFormat) {
-    return sampleFormat == AudioSampleFormat_8Bit || sampleFormat == AudioSampleFormat_16Bit;
-}
-
-// round(sourceFrequency / targetFrequency × 1024); 0 when the source is too slow to be stepped.
-int32_t SourceStepOf(int32_t sourceFrequency, int32_t targetFrequency) {
-    const int64_t twice = int64_t{sourceFrequency} * 2 * kOne;
-    return static_cast<int32_t>((twice + targetFrequency) / (int64_t{2} * targetFrequency));
-}
-
-} // namespace
 
 // ---- TLinearPCMAudioEncoder ------------------------------------------------------------------
 
@@ -91,28 +75,14 @@ void TLinearPCMAudioEncoder::Append(TSampleTime sampleTime) {
 template <typename Convert>
 void TLinearPCMAudioEncoder::Resample(int64_t limit, Convert convert) {
     while (SourcePosition < limit)
-        Append(convert(SourcePosition >> kFractionBits));
+        Append(convert(SourcePosition >> kSourceFractionBits));
 }
 
 void TLinearPCMAudioEncoder::PutSamples(const TMPEGAudioEncoder_Samples& samples) {
+    if (!StartSampleBlock(samples, Config.SamplingFrequency, SourceFrequency, SourcePosition, SourceStep))
+        throw ELinearPCMAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
     const bool silent = samples.SampleFormat == AudioSampleFormat_None;
-    if (!silent && !IsSampleData(samples.SampleFormat))
-        throw ELinearPCMAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    if (samples.Count < 0 || (!silent && samples.Channels != 1 && samples.Channels != 2))
-        throw ELinearPCMAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    // A frequency of 0 or below, or one so low that the step rounds to 0, would never move the
-    // read position on.
-    if (samples.SamplingFrequency <= 0)
-        throw ELinearPCMAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    if (samples.SamplingFrequency != SourceFrequency) {
-        const int32_t step = SourceStepOf(samples.SamplingFrequency, Config.SamplingFrequency);
-        if (step <= 0)
-            throw ELinearPCMAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-        SourceFrequency = samples.SamplingFrequency;
-        SourcePosition = 0;
-        SourceStep = step;
-    }
-    const int64_t limit = int64_t{samples.Count} * kOne;
+    const int64_t limit = int64_t{samples.Count} * kSourceOne;
     if (silent) {
         Resample(limit, [](int64_t) { return TSampleTime{0, 0}; });
     } else if (samples.Data == nullptr) {

@@ -49,6 +49,7 @@ TMPEGAudioFrameEncoder::TMPEGAudioFrameEncoder(const mpa::FrameSetup& setup, TLa
     : Setup(setup), Writer(writer), Samples(samples), SamplesPerFrame(samplesPerFrame),
       Blocks(samplesPerFrame / mpa::kSubbands), PsycHistory(psycHistory),
       Filters(static_cast<size_t>(setup.Channels)), Psyc(setup.SamplingFrequency, setup.Channels),
+      HeaderOverhead(mpa::kHeaderBits + (setup.CalcCRC ? mpa::kCRCBits : 0)),
       PsycBuffer(static_cast<size_t>(setup.Channels), std::vector<float>(psycHistory + samplesPerFrame, 0.0f)),
       Subbands(static_cast<size_t>(3) * mpa::kSubbands * Blocks, 0.0f),
       FilterOut(static_cast<size_t>(Blocks) * mpa::kSubbands, 0.0f) {}
@@ -89,7 +90,44 @@ int32_t TMPEGAudioFrameEncoder::ScalefactorOf(const float* samples, int32_t coun
     return mpa::ScalefactorIndexOf(peak);
 }
 
-uint32_t TMPEGAudioFrameEncoder::HeaderTail(int32_t padding, int32_t mode, int32_t modeExtension) const {
+int32_t TMPEGAudioFrameEncoder::Allocate(int32_t frameBits, int32_t noIntensity, bool tryIntensity) {
+    auto fits = [&](int32_t bound) {
+        BuildUnits(bound);
+        const int32_t available = frameBits - HeaderOverhead - AllocationFieldBits(bound);
+        return mpa::BitsForMasking(Units, UnitCount) <= available;
+    };
+    int32_t bound = kLowestBound;
+    if (!tryIntensity || fits(noIntensity)) {
+        bound = noIntensity;
+    } else {
+        for (int32_t candidate : {16, 12, 8}) {
+            if (fits(candidate)) {
+                bound = candidate;
+                break;
+            }
+        }
+    }
+
+    BuildUnits(bound);
+    mpa::AllocateBits(Units, UnitCount, frameBits - HeaderOverhead - AllocationFieldBits(bound));
+    for (auto& row : Allocation)
+        std::fill(std::begin(row), std::end(row), 0);
+    for (int32_t i = 0; i < UnitCount; ++i) {
+        const int32_t sb = UnitSubband[i];
+        if (UnitChannel[i] >= 0) {
+            Allocation[UnitChannel[i]][sb] = Units[i].Value;
+        } else {
+            Allocation[0][sb] = Units[i].Value;
+            Allocation[1][sb] = Units[i].Value;
+        }
+    }
+    return bound;
+}
+
+uint32_t TMPEGAudioFrameEncoder::HeaderTail(int32_t padding, int32_t bound, int32_t noIntensity) const {
+    const bool intensity = bound < noIntensity;
+    const int32_t mode = IsJointStereo() && !intensity ? 0 : Setup.ChannelMode;
+    const int32_t modeExtension = intensity ? bound / 4 - 1 : 0;
     uint32_t tail = static_cast<uint32_t>(Setup.BitRateIndex & 0xF);
     tail = (tail << 2) | static_cast<uint32_t>(Setup.FrequencyCode & 3);
     tail = (tail << 1) | static_cast<uint32_t>(padding & 1);

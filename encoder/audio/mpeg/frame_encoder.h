@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "encoder/audio/mpeg/bit_allocation.h"
 #include "encoder/audio/mpeg/mpeg_audio_tables.h"
 #include "encoder/audio/mpeg/psyc_analyzer.h"
 #include "encoder/audio/mpeg/subband_filter.h"
@@ -100,10 +101,31 @@ protected:
     // The scalefactor index of count samples.
     static int32_t ScalefactorOf(const float* samples, int32_t count);
 
-    // Header bits 16 .. 31 (those the CRC covers), from bitrate_index to emphasis.
-    uint32_t HeaderTail(int32_t padding, int32_t mode, int32_t modeExtension) const;
+    // Header bits 16 .. 31 (those the CRC covers), from bitrate_index to emphasis, of a frame
+    // with intensity stereo from subband `bound` on (`noIntensity`: none). A joint-stereo frame
+    // that needs no intensity coding says plain stereo.
+    uint32_t HeaderTail(int32_t padding, int32_t bound, int32_t noIntensity) const;
     // The header's first 16 bits, its tail and, with CalcCRC, the CRC.
     void WriteHeader(uint32_t tail, uint16_t crc);
+
+    // Bit allocation. BuildUnits fills Units (and UnitCount) for intensity stereo from subband
+    // `bound` on (SBLimit of the layer for none), with UnitChannel/UnitSubband telling what each
+    // unit stands for (channel -1: both); AllocationFieldBits is the size of the allocation fields.
+    virtual int32_t BuildUnits(int32_t bound) = 0;
+    virtual int32_t AllocationFieldBits(int32_t bound) const = 0;
+    // Chooses the intensity bound, then allocates the frame's bits among the units into
+    // Allocation; returns the bound. The bound is `noIntensity` unless intensity stereo is tried
+    // and the frame's bits cannot mask every unit without it; then the highest of 16, 12 and 8
+    // that can, else kLowestBound.
+    int32_t Allocate(int32_t frameBits, int32_t noIntensity, bool tryIntensity);
+    // Appends a unit for BuildUnits (channel -1: both channels).
+    void AddUnit(const mpa::AllocationUnit& unit, int32_t channel, int32_t subband) {
+        Units[UnitCount] = unit;
+        UnitChannel[UnitCount] = channel;
+        UnitSubband[UnitCount++] = subband;
+    }
+
+    static constexpr int32_t kLowestBound = 4; // intensity stereo from subband 4 at the lowest
 
     mpa::FrameSetup Setup;
     TLargeBitStreamWriter& Writer;
@@ -113,6 +135,15 @@ protected:
     int32_t PsycHistory;    // samples kept before the frame for the analyser
     std::vector<mpa::SubbandAnalysisFilter> Filters;
     TPsycAnalyzer_Layer12 Psyc;
+    int32_t HeaderOverhead; // header and CRC bits
+
+    // State of one frame.
+    float SMR[2][mpa::kSubbands];
+    int32_t Allocation[2][mpa::kSubbands];
+    mpa::AllocationUnit Units[2 * mpa::kSubbands];
+    int32_t UnitChannel[2 * mpa::kSubbands];
+    int32_t UnitSubband[2 * mpa::kSubbands];
+    int32_t UnitCount = 0;
 
 private:
     std::vector<std::vector<float>> PsycBuffer;

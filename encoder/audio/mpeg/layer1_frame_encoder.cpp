@@ -17,8 +17,7 @@ constexpr int32_t kBlocks = 12;
 TMPEGAudioFrameEncoder_Layer1::TMPEGAudioFrameEncoder_Layer1(const mpa::FrameSetup& setup,
                                                              TLargeBitStreamWriter& writer,
                                                              const int32_t* const* samples)
-    : TMPEGAudioFrameEncoder(setup, writer, samples, kSamplesPerFrame, kPsycHistory),
-      HeaderOverhead(mpa::kHeaderBits + (setup.CalcCRC ? mpa::kCRCBits : 0)) {
+    : TMPEGAudioFrameEncoder(setup, writer, samples, kSamplesPerFrame, kPsycHistory) {
     for (int32_t v = 0; v <= mpa::kLayer1MaxAllocation; ++v) {
         SampleBits[v] = v == 0 ? 0 : kBlocks * mpa::Layer1Class(v).CodewordBits;
         SNR[v] = static_cast<float>(mpa::Layer1Class(v).SNR);
@@ -33,36 +32,15 @@ int32_t TMPEGAudioFrameEncoder_Layer1::BuildUnits(int32_t bound) {
     UnitCount = 0;
     for (int32_t sb = 0; sb < mpa::kSubbands; ++sb) {
         if (sb < bound) {
-            for (int32_t ch = 0; ch < Setup.Channels; ++ch) {
-                Units[UnitCount] = {SampleBits, SNR, mpa::kLayer1MaxAllocation, mpa::kScalefactorBits, SMR[ch][sb], 0};
-                UnitChannel[UnitCount] = ch;
-                UnitSubband[UnitCount++] = sb;
-            }
+            for (int32_t ch = 0; ch < Setup.Channels; ++ch)
+                AddUnit({SampleBits, SNR, mpa::kLayer1MaxAllocation, mpa::kScalefactorBits, SMR[ch][sb], 0}, ch, sb);
         } else {
-            Units[UnitCount] = {SampleBits, SNR, mpa::kLayer1MaxAllocation, 2 * mpa::kScalefactorBits,
-                                std::max(SMR[0][sb], SMR[1][sb]), 0};
-            UnitChannel[UnitCount] = -1;
-            UnitSubband[UnitCount++] = sb;
+            AddUnit({SampleBits, SNR, mpa::kLayer1MaxAllocation, 2 * mpa::kScalefactorBits,
+                     std::max(SMR[0][sb], SMR[1][sb]), 0},
+                    -1, sb);
         }
     }
     return UnitCount;
-}
-
-int32_t TMPEGAudioFrameEncoder_Layer1::ChooseBound(int32_t frameBits) {
-    auto fits = [&](int32_t bound) {
-        BuildUnits(bound);
-        const int32_t available = frameBits - HeaderOverhead - AllocationFieldBits(bound);
-        return mpa::BitsForMasking(Units, UnitCount) <= available;
-    };
-    // ISO/IEC 11172-3 protects the allocation fields as written, 4 x (32 + bound) bits with an
-    // intensity bound; ffmpeg's decoder checks 256 bits in every two-channel Layer I frame and
-    // rejects such frames. Protected joint-stereo streams therefore stay plain stereo.
-    if (!IsJointStereo() || Setup.CalcCRC || fits(mpa::kSubbands))
-        return mpa::kSubbands;
-    for (int32_t bound : {16, 12, 8})
-        if (fits(bound))
-            return bound;
-    return kLowestBound;
 }
 
 void TMPEGAudioFrameEncoder_Layer1::EncodeFrame(int32_t padding, int32_t frameBytes) {
@@ -77,28 +55,16 @@ void TMPEGAudioFrameEncoder_Layer1::EncodeFrame(int32_t padding, int32_t frameBy
         Psyc.Analyze(ch, PsycInput(ch), true, SMR[ch]);
     ShiftPsycInput();
 
-    const int32_t bound = ChooseBound(frameBits);
-    BuildUnits(bound);
-    mpa::AllocateBits(Units, UnitCount, frameBits - HeaderOverhead - AllocationFieldBits(bound));
-    for (auto& row : Allocation)
-        std::fill(std::begin(row), std::end(row), 0);
-    for (int32_t i = 0; i < UnitCount; ++i) {
-        if (UnitChannel[i] >= 0) {
-            Allocation[UnitChannel[i]][UnitSubband[i]] = Units[i].Value;
-        } else {
-            Allocation[0][UnitSubband[i]] = Units[i].Value;
-            Allocation[1][UnitSubband[i]] = Units[i].Value;
-        }
-    }
+    // ISO/IEC 11172-3 protects the allocation fields as written, 4 x (32 + bound) bits with an
+    // intensity bound; ffmpeg's decoder checks 256 bits in every two-channel Layer I frame and
+    // rejects such frames. Protected joint-stereo streams therefore stay plain stereo.
+    const int32_t bound = Allocate(frameBits, mpa::kSubbands, IsJointStereo() && !Setup.CalcCRC);
     WriteFrame(padding, frameBits, bound);
 }
 
 void TMPEGAudioFrameEncoder_Layer1::WriteFrame(int32_t padding, int32_t frameBits, int32_t bound) {
     const int64_t start = Writer.GetBitPosition();
-    const bool intensity = bound < mpa::kSubbands;
-    const int32_t mode = IsJointStereo() && !intensity ? 0 : Setup.ChannelMode;
-    const int32_t modeExtension = intensity ? bound / 4 - 1 : 0;
-    const uint32_t tail = HeaderTail(padding, mode, modeExtension);
+    const uint32_t tail = HeaderTail(padding, bound, mpa::kSubbands);
 
     mpa::FrameCRC crc;
     crc.Add(tail, 16);

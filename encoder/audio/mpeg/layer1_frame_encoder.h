@@ -2,7 +2,6 @@
 // per subband, 4-bit allocations (ISO/IEC 11172-3, 2.4.1.5 and C.1.5.1).
 #pragma once
 
-#include "encoder/audio/mpeg/bit_allocation.h"
 #include "encoder/audio/mpeg/frame_encoder.h"
 
 namespace quillset {
@@ -17,25 +16,14 @@ public:
     void EncodeFrame(int32_t padding, int32_t frameBytes) override;
 
 private:
-    static constexpr int32_t kLowestBound = 4;
-
-    int32_t BuildUnits(int32_t bound);
-    int32_t AllocationFieldBits(int32_t bound) const;
-    int32_t ChooseBound(int32_t frameBits);
+    int32_t BuildUnits(int32_t bound) override;
+    int32_t AllocationFieldBits(int32_t bound) const override;
     void WriteFrame(int32_t padding, int32_t frameBits, int32_t bound);
 
-    int32_t HeaderOverhead;
     int32_t SampleBits[mpa::kLayer1MaxAllocation + 1];
     float SNR[mpa::kLayer1MaxAllocation + 1];
 
     int32_t Scalefactor[3][mpa::kSubbands]; // L, R, mono
-    float SMR[2][mpa::kSubbands];
-    int32_t Allocation[2][mpa::kSubbands];
-
-    mpa::AllocationUnit Units[2 * mpa::kSubbands];
-    int32_t UnitChannel[2 * mpa::kSubbands];
-    int32_t UnitSubband[2 * mpa::kSubbands];
-    int32_t UnitCount = 0;
 };
 
 } // namespace quillset

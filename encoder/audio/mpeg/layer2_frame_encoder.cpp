@@ -23,7 +23,7 @@ TMPEGAudioFrameEncoder_Layer2::TMPEGAudioFrameEncoder_Layer2(const mpa::FrameSet
                                                              const int32_t* const* samples)
     : TMPEGAudioFrameEncoder(setup, writer, samples, kSamplesPerFrame, kPsycHistory),
       Table(mpa::SelectAllocationTable(setup.SamplingFrequency, setup.BitRate / setup.Channels)),
-      SBLimit(Table.SBLimit), HeaderOverhead(mpa::kHeaderBits + (setup.CalcCRC ? mpa::kCRCBits : 0)) {
+      SBLimit(Table.SBLimit) {
     for (int32_t sb = 0; sb < mpa::kSubbands; ++sb) {
         const mpa::AllocationRow& row = Table.Rows[sb];
         for (int32_t v = 0; v < mpa::kMaxAllocationEntries; ++v) {
@@ -75,36 +75,18 @@ int32_t TMPEGAudioFrameEncoder_Layer2::BuildUnits(int32_t bound) {
     for (int32_t sb = 0; sb < SBLimit; ++sb) {
         const int32_t maxValue = Table.Rows[sb].Entries - 1;
         if (sb < bound) {
-            for (int32_t ch = 0; ch < Setup.Channels; ++ch) {
-                Units[UnitCount] = {RowSampleBits[sb], RowSNR[sb], maxValue, SelectionBits(Selection[ch][sb]),
-                                    SMR[ch][sb], 0};
-                UnitChannel[UnitCount] = ch;
-                UnitSubband[UnitCount++] = sb;
-            }
+            for (int32_t ch = 0; ch < Setup.Channels; ++ch)
+                AddUnit({RowSampleBits[sb], RowSNR[sb], maxValue, SelectionBits(Selection[ch][sb]), SMR[ch][sb], 0},
+                        ch, sb);
         } else {
             // One set of samples for both channels; each keeps its own scalefactors.
-            Units[UnitCount] = {RowSampleBits[sb], RowSNR[sb], maxValue,
-                                SelectionBits(Selection[0][sb]) + SelectionBits(Selection[1][sb]),
-                                std::max(SMR[0][sb], SMR[1][sb]), 0};
-            UnitChannel[UnitCount] = -1;
-            UnitSubband[UnitCount++] = sb;
+            AddUnit({RowSampleBits[sb], RowSNR[sb], maxValue,
+                     SelectionBits(Selection[0][sb]) + SelectionBits(Selection[1][sb]),
+                     std::max(SMR[0][sb], SMR[1][sb]), 0},
+                    -1, sb);
         }
     }
     return UnitCount;
-}
-
-int32_t TMPEGAudioFrameEncoder_Layer2::ChooseBound(int32_t frameBits) {
-    auto fits = [&](int32_t bound) {
-        BuildUnits(bound);
-        const int32_t available = frameBits - HeaderOverhead - AllocationFieldBits(bound);
-        return mpa::BitsForMasking(Units, UnitCount) <= available;
-    };
-    if (!IsJointStereo() || fits(SBLimit))
-        return SBLimit;
-    for (int32_t bound : {16, 12, 8})
-        if (fits(bound))
-            return bound;
-    return kLowestBound;
 }
 
 void TMPEGAudioFrameEncoder_Layer2::EncodeFrame(int32_t padding, int32_t frameBytes) {
@@ -114,30 +96,13 @@ void TMPEGAudioFrameEncoder_Layer2::EncodeFrame(int32_t padding, int32_t frameBy
     ComputeSMR();
     ShiftPsycInput();
 
-    const int32_t bound = ChooseBound(frameBits);
-    BuildUnits(bound);
-    mpa::AllocateBits(Units, UnitCount, frameBits - HeaderOverhead - AllocationFieldBits(bound));
-    for (auto& row : Allocation)
-        std::fill(std::begin(row), std::end(row), 0);
-    for (int32_t i = 0; i < UnitCount; ++i) {
-        const int32_t sb = UnitSubband[i];
-        if (UnitChannel[i] >= 0) {
-            Allocation[UnitChannel[i]][sb] = Units[i].Value;
-        } else {
-            Allocation[0][sb] = Units[i].Value;
-            Allocation[1][sb] = Units[i].Value;
-        }
-    }
+    const int32_t bound = Allocate(frameBits, SBLimit, IsJointStereo());
     WriteFrame(padding, frameBits, bound);
 }
 
 void TMPEGAudioFrameEncoder_Layer2::WriteFrame(int32_t padding, int32_t frameBits, int32_t bound) {
     const int64_t start = Writer.GetBitPosition();
-    const bool intensity = bound < SBLimit;
-    // A joint-stereo frame that needs no intensity coding says plain stereo.
-    const int32_t mode = IsJointStereo() && !intensity ? 0 : Setup.ChannelMode;
-    const int32_t modeExtension = intensity ? bound / 4 - 1 : 0;
-    const uint32_t tail = HeaderTail(padding, mode, modeExtension);
+    const uint32_t tail = HeaderTail(padding, bound, SBLimit);
 
     mpa::FrameCRC crc;
     crc.Add(tail, 16);

@@ -3,7 +3,6 @@
 // (ISO/IEC 11172-3, 2.4.1.6 and C.1.5.2).
 #pragma once
 
-#include "encoder/audio/mpeg/bit_allocation.h"
 #include "encoder/audio/mpeg/frame_encoder.h"
 
 namespace quillset {
@@ -23,21 +22,16 @@ public:
 private:
     static constexpr int32_t kParts = 3;       // scalefactor parts of 12 samples
     static constexpr int32_t kGranules = 12;   // triples of samples
-    static constexpr int32_t kLowestBound = 4; // intensity stereo from subband 4 at the lowest
 
-    // The units of an allocation with intensity stereo from subband `bound` on (SBLimit for
-    // none); UnitChannel/UnitSubband tell what each unit stands for (channel -1: both).
-    int32_t BuildUnits(int32_t bound);
-    int32_t AllocationFieldBits(int32_t bound) const;
+    int32_t BuildUnits(int32_t bound) override;
+    int32_t AllocationFieldBits(int32_t bound) const override;
     void ComputeScalefactors();
     void ComputeSMR();
-    int32_t ChooseBound(int32_t frameBits);
     void WriteFrame(int32_t padding, int32_t frameBits, int32_t bound);
     void WriteSamples(int32_t bound);
 
     const mpa::AllocationTable& Table;
     int32_t SBLimit;
-    int32_t HeaderOverhead; // header and CRC bits
 
     // By subband and allocation value: sample bits of a whole frame and SNR.
     int32_t RowSampleBits[mpa::kSubbands][mpa::kMaxAllocationEntries];
@@ -47,13 +41,6 @@ private:
     int32_t Scalefactor[3][mpa::kSubbands][kParts]; // as computed (L, R, mono)
     int32_t Used[2][mpa::kSubbands][kParts];        // as the decoder will apply them
     int32_t Selection[2][mpa::kSubbands];
-    float SMR[2][mpa::kSubbands];
-    int32_t Allocation[2][mpa::kSubbands];
-
-    mpa::AllocationUnit Units[2 * mpa::kSubbands];
-    int32_t UnitChannel[2 * mpa::kSubbands];
-    int32_t UnitSubband[2 * mpa::kSubbands];
-    int32_t UnitCount = 0;
 };
 
 } // namespace quillset

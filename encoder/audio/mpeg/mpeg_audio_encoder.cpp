@@ -5,19 +5,11 @@
 #include "encoder/audio/mpeg/layer1_frame_encoder.h"
 #include "encoder/audio/mpeg/layer2_frame_encoder.h"
 #include "encoder/framework/mpeg_errors.h"
+#include "encoder/framework/sample_stepping.h"
 
 namespace quillset {
 
 namespace {
-
-constexpr int32_t kFractionBits = 10; // SourcePosition and SourceStep are 22.10 fixed point
-constexpr int32_t kOne = 1 << kFractionBits;
-
-// round(sourceFrequency / targetFrequency x 1024); 0 when the source is too slow to be stepped.
-int32_t SourceStepOf(int32_t sourceFrequency, int32_t targetFrequency) {
-    const int64_t twice = int64_t{sourceFrequency} * 2 * kOne;
-    return static_cast<int32_t>((twice + targetFrequency) / (int64_t{2} * targetFrequency));
-}
 
 int16_t ReadLE16(const uint8_t* p) {
     return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
@@ -112,30 +104,16 @@ void TMPEGAudioEncoder::Append(int32_t left, int32_t right) {
 template <typename Convert>
 void TMPEGAudioEncoder::Resample(int64_t limit, Convert convert) {
     while (SourcePosition < limit) {
-        const auto [left, right] = convert(SourcePosition >> kFractionBits);
+        const auto [left, right] = convert(SourcePosition >> kSourceFractionBits);
         Append(left, right);
     }
 }
 
 void TMPEGAudioEncoder::PutSamples(const TMPEGAudioEncoder_Samples& samples) {
+    if (!StartSampleBlock(samples, Config.SamplingFrequency, SourceFrequency, SourcePosition, SourceStep))
+        throw EMPEGAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
     const bool silent = samples.SampleFormat == AudioSampleFormat_None;
-    if (!silent && samples.SampleFormat != AudioSampleFormat_8Bit && samples.SampleFormat != AudioSampleFormat_16Bit)
-        throw EMPEGAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    if (samples.Count < 0 || (!silent && samples.Channels != 1 && samples.Channels != 2))
-        throw EMPEGAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    // A frequency of 0 or below, or one so low that the step rounds to 0, would never move the
-    // read position on.
-    if (samples.SamplingFrequency <= 0)
-        throw EMPEGAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-    if (samples.SamplingFrequency != SourceFrequency) {
-        const int32_t step = SourceStepOf(samples.SamplingFrequency, Config.SamplingFrequency);
-        if (step <= 0)
-            throw EMPEGAudioEncoderError(MPEGError_IllegalSampleBlockFormat);
-        SourceFrequency = samples.SamplingFrequency;
-        SourcePosition = 0;
-        SourceStep = step;
-    }
-    const int64_t limit = int64_t{samples.Count} * kOne;
+    const int64_t limit = int64_t{samples.Count} * kSourceOne;
     struct Pair {
         int32_t Left, Right;
     };

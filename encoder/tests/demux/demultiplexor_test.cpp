@@ -15,6 +15,7 @@
 #include "encoder/framework/mpeg_errors.h"
 #include "encoder/tests/demux/program_stream_builder.h"
 #include "stream/memory_stream.h"
+#include "tests/support/error_codes.h"
 
 namespace quillset {
 namespace {
@@ -48,14 +49,7 @@ std::string ReadStream(const std::string& file, uint8_t kind, uint8_t number) {
     return ReadAll(stream);
 }
 
-uint32_t CodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EMPEGError& error) {
-        return error.ErrorCode;
-    }
-    return 0;
-}
+using testing::CodeOf;
 
 TEST(Demultiplexor, ReportsPacketsWithTheirTimeStamps) {
     const std::string file = MPEG1Pack() + SystemHeader({0xE0, 0xC0}) + MPEG1Packet(0xE0, "video1", 3003, 0, 3) +

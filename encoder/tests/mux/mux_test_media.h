@@ -26,16 +26,6 @@ using testing::Capture;
 using testing::Quote;
 using testing::ToolsRequired;
 
-// Skips the test (or fails it when the tools are required) without the tool.
-#define QS_REQUIRE_TOOL(tool)                                                                \
-    do {                                                                                     \
-        if (!::quillset::testing::HasTool(tool)) {                                           \
-            if (::quillset::muxtest::ToolsRequired())                                        \
-                FAIL() << "missing tool " << (tool);                                         \
-            GTEST_SKIP() << "missing tool " << (tool);                                       \
-        }                                                                                    \
-    } while (0)
-
 // The folder of the clips; lives as long as the test program.
 inline const testing::TempDir& MediaDir() {
     static testing::TempDir dir;

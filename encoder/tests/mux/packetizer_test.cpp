@@ -19,6 +19,7 @@
 #include "encoder/mux/system_encoder.h"
 #include "encoder/tests/mux/video_stream_builder.h"
 #include "stream/memory_stream.h"
+#include "tests/support/error_codes.h"
 
 namespace quillset {
 namespace {
@@ -48,14 +49,7 @@ TMPEGPacketizerStream& Feed(TCollectingEngine& engine, uint8_t kind, const std::
     return *stream;
 }
 
-uint32_t CodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EMPEGError& error) {
-        return error.ErrorCode;
-    }
-    return 0;
-}
+using testing::CodeOf;
 
 struct ExpectedPicture {
     uint8_t Type;

@@ -17,6 +17,7 @@
 #include "encoder/mux/system_encoder.h"
 #include "encoder/tests/mux/video_stream_builder.h"
 #include "stream/memory_stream.h"
+#include "tests/support/error_codes.h"
 
 namespace quillset {
 namespace {
@@ -29,14 +30,7 @@ TMPEGSystemEncoder_EncodeConfig ConfigOf(uint8_t type) {
 
 // Runs the action; the code of the EMPEGSystemEncoderError it raises (0 for none) and its message.
 uint32_t CodeOf(const std::function<void()>& action, std::string* message = nullptr) {
-    try {
-        action();
-    } catch (const EMPEGSystemEncoderError& error) {
-        if (message != nullptr)
-            *message = error.Message();
-        return error.ErrorCode;
-    }
-    return 0;
+    return testing::CodeOf<EMPEGSystemEncoderError>(action, message);
 }
 
 TEST(SystemEncoder, EachStreamTypeGetsItsEngine) {

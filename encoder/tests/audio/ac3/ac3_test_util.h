@@ -8,21 +8,13 @@
 
 #include "encoder/audio/ac3/ac3_library.h"
 #include "encoder/framework/audio_types.h"
+#include "encoder/tests/audio/audio_encoder_test_util.h"
 #include "stream/memory_stream.h"
 
 namespace quillset::testing {
 
 inline TMPEGAudioEncoder_EncodeConfig AC3Config(int32_t frequency, int32_t channelMode, int32_t bitRate) {
-    TMPEGAudioEncoder_EncodeConfig config;
-    config.StreamType = MPEGAudioEncoder_StreamType_Dolby_AC3;
-    config.SamplingFrequency = frequency;
-    config.ChannelMode = channelMode;
-    config.BitRate = bitRate;
-    return config;
-}
-
-inline std::string ContentsOf(TLargeMemoryStream& stream) {
-    return std::string(reinterpret_cast<const char*>(stream.GetMemory()), static_cast<size_t>(stream.GetSize()));
+    return EncodeConfig(MPEGAudioEncoder_StreamType_Dolby_AC3, frequency, channelMode, bitRate);
 }
 
 // Interleaved 16-bit samples of a tone (left) and a second tone (right), `times` sample times.
@@ -34,16 +26,6 @@ inline std::vector<int16_t> TwoTones(int32_t times, int32_t channels, int32_t ra
             out.push_back(static_cast<int16_t>(7000 * std::sin(2 * 3.14159265 * 3100.0 * i / rate)));
     }
     return out;
-}
-
-inline TMPEGAudioEncoder_Samples Block16(const std::vector<int16_t>& data, int32_t channels, int32_t frequency = 48000) {
-    TMPEGAudioEncoder_Samples samples;
-    samples.SampleFormat = AudioSampleFormat_16Bit;
-    samples.SamplingFrequency = frequency;
-    samples.Channels = channels;
-    samples.Data = data.data();
-    samples.Count = static_cast<int32_t>(data.size()) / channels;
-    return samples;
 }
 
 // Keeps the process-wide binding settings of one test from leaking into the next.

@@ -14,16 +14,6 @@ using namespace quillset::testing;
 
 constexpr int32_t kFrameBytesStereo = 80 * 2 * 2;
 
-TMPEGAudioEncoder_Samples Block16(const std::vector<int16_t>& data, int32_t channels, int32_t frequency = 48000) {
-    TMPEGAudioEncoder_Samples samples;
-    samples.SampleFormat = AudioSampleFormat_16Bit;
-    samples.SamplingFrequency = frequency;
-    samples.Channels = channels;
-    samples.Data = data.data();
-    samples.Count = static_cast<int32_t>(data.size()) / channels;
-    return samples;
-}
-
 TMPEGAudioEncoder_Samples Silence(int32_t count, int32_t frequency = 48000) {
     TMPEGAudioEncoder_Samples samples;
     samples.SampleFormat = AudioSampleFormat_None;
@@ -52,11 +42,7 @@ class LPCMEncoderConfigTest : public ::testing::TestWithParam<ConfigCase> {};
 
 TEST_P(LPCMEncoderConfigTest, ChecksInOrder) {
     const ConfigCase& c = GetParam();
-    TMPEGAudioEncoder_EncodeConfig config;
-    config.StreamType = c.streamType;
-    config.SamplingFrequency = c.frequency;
-    config.ChannelMode = c.channelMode;
-    config.BitRate = c.bitRate;
+    const TMPEGAudioEncoder_EncodeConfig config = EncodeConfig(c.streamType, c.frequency, c.channelMode, c.bitRate);
     TLargeMemoryStream out;
     if (c.code == 0) {
         EXPECT_NO_THROW(TLinearPCMAudioEncoder(out, "audio", config)) << c.name;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "encoder/framework/audio_types.h"
+#include "encoder/tests/audio/audio_encoder_test_util.h"
 #include "stream/memory_stream.h"
 
 namespace quillset::testing {
@@ -77,10 +78,6 @@ inline std::unique_ptr<TLargeMemoryStream> MemoryStreamOf(const std::string& byt
         stream->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream->SetPosition(0);
     return stream;
-}
-
-inline std::string ContentsOf(TLargeMemoryStream& stream) {
-    return std::string(reinterpret_cast<const char*>(stream.GetMemory()), static_cast<size_t>(stream.GetSize()));
 }
 
 // The configuration of a Linear PCM encoder at 48 kHz: stereo or mono with its bit rate.

@@ -10,28 +10,16 @@
 #include <vector>
 
 #include "encoder/framework/mpeg_errors.h"
+#include "encoder/tests/audio/audio_encoder_test_util.h"
 #include "stream/memory_stream.h"
 
 namespace quillset {
 namespace {
 
-TMPEGAudioEncoder_EncodeConfig Config(uint8_t type, int32_t frequency, int32_t mode, int32_t kbps) {
-    TMPEGAudioEncoder_EncodeConfig config;
-    config.StreamType = type;
-    config.SamplingFrequency = frequency;
-    config.ChannelMode = mode;
-    config.BitRate = kbps * 1000;
-    return config;
-}
+using testing::Block16;
 
-TMPEGAudioEncoder_Samples Block16(const std::vector<int16_t>& data, int32_t channels, int32_t frequency) {
-    TMPEGAudioEncoder_Samples samples;
-    samples.SampleFormat = AudioSampleFormat_16Bit;
-    samples.SamplingFrequency = frequency;
-    samples.Channels = channels;
-    samples.Data = data.data();
-    samples.Count = static_cast<int32_t>(data.size()) / channels;
-    return samples;
+TMPEGAudioEncoder_EncodeConfig Config(uint8_t type, int32_t frequency, int32_t mode, int32_t kbps) {
+    return testing::EncodeConfig(type, frequency, mode, kbps * 1000);
 }
 
 std::vector<uint8_t> Bytes(TLargeMemoryStream& stream) {
@@ -278,14 +266,20 @@ TEST(MPEGAudioEncoderTest, JointStereoAtAHighRateIsCodedAsPlainStereo) {
     }
 }
 
-TEST(MPEGAudioEncoderTest, JointStereoAtALowRateUsesIntensityStereo) {
-    // Two independent noises leave no room at 128 kbit/s: frames become joint stereo with an
-    // intensity bound.
+// A quarter second of 48 kHz stereo: a loud, independent noise in each channel.
+std::vector<int16_t> IndependentNoises() {
     std::mt19937 random(5);
     std::normal_distribution<double> noise(0.0, 6000.0);
     std::vector<int16_t> pcm(48000 * 2 / 4);
     for (int16_t& x : pcm)
         x = static_cast<int16_t>(std::clamp(noise(random), -32768.0, 32767.0));
+    return pcm;
+}
+
+TEST(MPEGAudioEncoderTest, JointStereoAtALowRateUsesIntensityStereo) {
+    // Two independent noises leave no room at 128 kbit/s: frames become joint stereo with an
+    // intensity bound.
+    const std::vector<int16_t> pcm = IndependentNoises();
     for (uint8_t type : {uint8_t{0}, uint8_t{1}}) {
         TLargeMemoryStream out;
         TMPEGAudioEncoder encoder(out, Config(type, 48000, 1, 128));
@@ -302,11 +296,7 @@ TEST(MPEGAudioEncoderTest, JointStereoAtALowRateUsesIntensityStereo) {
 TEST(MPEGAudioEncoderTest, ProtectedLayer1JointStereoStaysPlainStereo) {
     // ffmpeg checks a fixed 256 allocation bits in two-channel Layer I frames, which intensity
     // frames do not have: with CRC the encoder does not use intensity coding in Layer I.
-    std::mt19937 random(5);
-    std::normal_distribution<double> noise(0.0, 6000.0);
-    std::vector<int16_t> pcm(48000 * 2 / 4);
-    for (int16_t& x : pcm)
-        x = static_cast<int16_t>(std::clamp(noise(random), -32768.0, 32767.0));
+    const std::vector<int16_t> pcm = IndependentNoises();
     TLargeMemoryStream out;
     TMPEGAudioEncoder_EncodeConfig config = Config(0, 48000, 1, 128);
     config.CalcCRC = 1;
