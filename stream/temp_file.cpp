@@ -1,9 +1,12 @@
 #include "stream/temp_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillset {
 
@@ -48,7 +51,15 @@ std::string MakeTempFileName(const std::string& folder, const std::string& prefi
         if (next < 0)
             return std::string();
         std::string name = base + FormatText("%s_%d.%s", prefix.c_str(), next, extension.c_str());
-        if (!Exists(name))
+        // The name is claimed by creating the file, so that another process (whose running number
+        // starts at 0 as well) cannot be handed the same one before the caller opens it.
+        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        // Any other failure (no permission, a full folder) is left for the caller's open to report.
+        if (errno != EEXIST && !Exists(name))
             return name;
     }
 }

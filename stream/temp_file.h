@@ -12,8 +12,10 @@ namespace quillset {
 std::string GetSystemTempFolder();
 
 // Folder + "<Prefix>_<n>.<Extension>" for the next running number n whose file does not exist.
-// An empty or missing Folder means the system temporary folder. Returns "" once the running
-// number has passed the largest signed 32-bit value.
+// The name is claimed by creating the file empty (exclusively), so processes sharing a folder
+// never get the same name; the caller opens it with fmCreate. An empty or missing Folder means the
+// system temporary folder. Returns "" once the running number has passed the largest signed
+// 32-bit value.
 std::string MakeTempFileName(const std::string& folder, const std::string& prefix, const std::string& extension);
 
 // The running number of MakeTempFileName (0 at start); tests reset it.

@@ -164,6 +164,16 @@ TEST_F(TempNames, NumbersNamesAndSkipsExistingFiles) {
     EXPECT_EQ(MakeTempFileName(folder.Path(), "mplx", "dat"), folder.File("mplx_5.dat"));
 }
 
+TEST_F(TempNames, ANameIsClaimedSoAnotherProcessGetsTheNextOne) {
+    const std::string first = MakeTempFileName(folder.Path(), "demo", "y4m");
+    EXPECT_TRUE(FileExists(first)) << "the name is taken at once";
+    // Another process starts its running number at 0 too.
+    SetTempFileCounter(0);
+    const std::string second = MakeTempFileName(folder.Path(), "demo", "y4m");
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second, folder.File("demo_2.y4m"));
+}
+
 TEST_F(TempNames, MissingOrEmptyFolderFallsBackToTheSystemFolder) {
     EXPECT_EQ(MakeTempFileName(folder.File("no/such/dir"), "vbr", "tmp"), systemTemp.File("vbr_1.tmp"));
     EXPECT_EQ(MakeTempFileName("", "vbr", "tmp"), systemTemp.File("vbr_2.tmp"));
