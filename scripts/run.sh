@@ -15,4 +15,4 @@ build/release/bin/quillset encode --demo --dvd-video -t "DVD (NTSC 4_3) - MPEG2 
   -o demo/quillset-demo
 echo
 echo "The demo went to $(pwd)/demo/quillset-demo.mpg (DVD-Video program stream)."
-echo "Author a disc from it with: dvdauthor -o demo/dvd -t demo/quillset-demo.mpg && dvdauthor -o demo/dvd -T"
+echo "Author a disc from it with: dvdauthor -o demo/dvd -t demo/quillset-demo.mpg && VIDEO_FORMAT=NTSC dvdauthor -o demo/dvd -T"
