@@ -20,6 +20,7 @@
 
 #include "encoder/tests/video/core/video_encode_run.h"
 #include "encoder/tests/video/core/video_test_config.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
@@ -32,12 +33,8 @@ using testing::SyntheticScene;
 using testing::TempDir;
 using testing::VideoEncodeRun;
 
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
+using testing::Quote;
+using testing::ToolsRequired;
 
 // mpeg2dec's messages without its banner and its closing count of decoded frames.
 std::string Libmpeg2Messages(const std::string& text) {

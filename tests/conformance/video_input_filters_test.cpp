@@ -21,6 +21,7 @@
 
 #include "encoder/tests/video/core/video_encode_run.h"
 #include "encoder/tests/video/core/video_test_config.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
@@ -36,12 +37,8 @@ constexpr int32_t kWidth = 352;
 constexpr int32_t kHeight = 288;
 constexpr size_t kFrameBytes = kWidth * kHeight * 3 / 2;
 
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
+using testing::Quote;
+using testing::ToolsRequired;
 
 void KeepStream(const std::string& name, const std::string& path) {
     if (const char* keep = std::getenv("QUILLSET_KEEP_VIDEO"))

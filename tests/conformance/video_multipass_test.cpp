@@ -13,6 +13,7 @@
 #include "encoder/tests/video/core/multipass_clip.h"
 #include "encoder/tests/video/core/video_encode_run.h"
 #include "encoder/tests/video/core/video_test_config.h"
+#include "tests/support/stream_oracles.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillset {
@@ -20,13 +21,8 @@ namespace {
 
 using testing::VideoEncodeRun;
 
-
-bool ToolsRequired() {
-    const char* value = std::getenv("QUILLSET_REQUIRE_TOOLS");
-    return value != nullptr && std::string(value) == "1";
-}
-
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
+using testing::Quote;
+using testing::ToolsRequired;
 
 // What mpeg2dec says beyond its banner and its closing count.
 std::string Libmpeg2Messages(const std::string& text) {
