@@ -215,8 +215,9 @@ TEST_F(VideoInputFilters, InversePulldownRestoresTelecinedFilm) {
     for (size_t i = 0; i < probed.size(); ++i) {
         repeats += probed[i].RepeatPict > 0;
         // After the first frames the cadence alternates: every other frame repeats a field.
-        if (i >= 2 && i + 1 < probed.size())
+        if (i >= 2 && i + 1 < probed.size()) {
             EXPECT_NE(probed[i].RepeatPict > 0, probed[i - 1].RepeatPict > 0) << "frame " << i;
+        }
     }
     EXPECT_EQ(repeats, 19);
 
