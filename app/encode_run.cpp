@@ -226,10 +226,6 @@ TEncodeRun::TTimeline TEncodeRun::PlanTimeline(const TVideoInput* video, TWaveAu
                                        video->FileName.c_str(), h.Width, h.Height, record.Width, record.Height,
                                        record.Width, record.Height));
         timeline.SourceRate = h.FrameRate();
-        // A source at the coded rate, given as a fraction the template's rate rounds (30000/1001
-        // against 29.97), is taken picture for picture: a conversion would repeat one at the start.
-        if (codedRate > 0 && std::abs(timeline.SourceRate - codedRate) < codedRate * 1e-5)
-            timeline.SourceRate = 0;
         timeline.FrameRate = timeline.SourceRate > 0 ? timeline.SourceRate : codedRate;
         timeline.Frames = reader->FrameCountHint();
     } else {

@@ -1,6 +1,7 @@
 // The picture input of the video encoder: rate conversion, conversion of outside pictures,
 // field flags, and the per-picture record handed to the GOP planner.
 #include <algorithm>
+#include <cmath>
 
 #include "encoder/framework/mpeg_errors.h"
 #include "encoder/video/video_encoder.h"
@@ -12,7 +13,11 @@ void TMPEGVideoEncoder::PushPicture(const TMPEGVideoEncoder_Image& image) {
         BeginEncode();
     TMPEGVideoEncoder_Image record = image;
     std::unique_ptr<TMPEGVideo_YUVImage> converted;
-    const long double sourceRate = std::max<long double>(image.SourceRate, 0);
+    long double sourceRate = std::max<long double>(image.SourceRate, 0);
+    // A source at the coded rate given less exactly (30000/1001 in double precision, or rounded to
+    // 29.97) is taken picture for picture: otherwise the first picture would be repeated.
+    if (std::abs(sourceRate - Settings.PictureRate) <= Settings.PictureRate * 1e-5L)
+        sourceRate = 0;
     // Each pushed picture is coded as often as the coded rate fits into the source's rate: a
     // slower source repeats pictures, a faster one drops some.
     while (Settings.PictureRate > RateAccumulator) {

@@ -105,7 +105,9 @@ TEST_P(FrameRateConversion, RepeatsOrDropsPictures) {
 INSTANTIATE_TEST_SUITE_P(Rates, FrameRateConversion,
                          ::testing::Values(RateCase{"Film24To2997", 4, 24.0, 8, 10},
                                            RateCase{"From30To25", 3, 30.0, 12, 10},
-                                           RateCase{"SameRate", 3, 25.0, 12, 12}, RateCase{"Unset", 3, 0.0, 7, 7}),
+                                           RateCase{"SameRate", 3, 25.0, 12, 12}, RateCase{"Unset", 3, 0.0, 7, 7},
+                                           RateCase{"NtscRateAsAFraction", 4, 30000.0 / 1001.0, 12, 12},
+                                           RateCase{"NtscRateRounded", 4, 29.97, 12, 12}),
                          [](const auto& p) { return std::string(p.param.Name); });
 
 TEST(VideoEncoder, FrameRateDivisorAddsOneSkippedPicturePerCodedPicture) {
