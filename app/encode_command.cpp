@@ -42,6 +42,7 @@ struct TEncodeArguments {
     bool Demo = false;
     int DemoSeconds = 10;
     int Threads = -1;
+    bool MotionCache = true;
 };
 
 class EUsage : public Exception {
@@ -111,6 +112,8 @@ TEncodeArguments ParseArguments(const std::vector<std::string>& args) {
             parsed.Threads = ParseThreads(value(i));
         else if (a == "--dvd-video")
             parsed.DVDVideo = true;
+        else if (a == "--no-motion-cache")
+            parsed.MotionCache = false;
         else if (a == "--demo")
             parsed.Demo = true;
         else if (a.starts_with("--demo=")) {
@@ -263,6 +266,8 @@ std::string EncodeUsageText() {
            "      --demo[=SECONDS]  encode the built-in demo source (test picture and tone, 10 s unless given)\n"
            "      --threads N       video encoder threads: 0 none, 1 or 2 analysis workers (default: 2 when\n"
            "                        the machine has more than one processor); the output is the same\n"
+           "      --no-motion-cache two-pass VBR: search motion again in the final pass instead of keeping\n"
+           "                        the analysis pass's in a temporary file (same output, slower)\n"
            "      --wave            also write the sound as a WAVE file\n"
            "      --log FILE        write the encoders' log\n"
            "      --quiet           no progress display\n";
@@ -298,6 +303,7 @@ int RunEncodeCommand(const std::vector<std::string>& args, std::ostream& out, st
     options.LogFileName = parsed.LogFileName;
     options.DVDVideo = parsed.DVDVideo;
     options.Threads = parsed.Threads;
+    options.MotionCache = parsed.MotionCache;
     TEncodeRun run(config, options);
     TProgressDisplay display(err, isatty(STDERR_FILENO) != 0);
     if (!parsed.Quiet)

@@ -16,6 +16,7 @@
 #include "encoder/kernels/processor.h"
 #include "encoder/mux/stream_kinds.h"
 #include "encoder/mux/system_encoder.h"
+#include "encoder/video/video_encoder.h"
 #include "source/audio_resampler.h"
 #include "source/wave_audio_source.h"
 #include "source/y4m_reader.h"
@@ -29,6 +30,7 @@ std::atomic<bool> TEncodeRun::AbortRequested{false};
 
 namespace {
 
+constexpr int64_t kMotionCacheSlack = 1048576; // reserved beyond the motion cache's limit
 constexpr int32_t kAudioLeadFrames = 10;   // the sound runs this many frames ahead of the pictures
 constexpr int32_t kMaxAudioBlockBytes = 16384;
 
@@ -92,6 +94,9 @@ struct TEncodeRun::TOutput {
     TOutputFileInfo Files;
     std::vector<TRequestDiskCapacitySizeItem> Requests;
     std::unique_ptr<TLargeSafeDiskCapacitySizeStream> Main, Second, Wave;
+    // The video encoder's motion cache between the passes of two-pass VBR (a temporary file).
+    std::unique_ptr<TLargeSafeDiskCapacitySizeStream> MotionCache;
+    int64_t MotionCacheLimit = 0;
     // A system stream output: the multiplexer owns the encoders that write into it.
     std::unique_ptr<TMPEGSystemEncoder> System;
     std::unique_ptr<TMPEGBaseVideoEncoder> OwnedVideo;
@@ -117,6 +122,7 @@ struct TEncodeRun::TOutput {
         Main.reset();
         Second.reset();
         Wave.reset();
+        MotionCache.reset();
     }
     std::vector<std::string> FileNames() const {
         std::vector<std::string> names{Files.MainFileName};
@@ -242,14 +248,45 @@ TEncodeRun::TTimeline TEncodeRun::PlanTimeline(const TVideoInput* video, TWaveAu
     return timeline;
 }
 
+int64_t TEncodeRun::MotionCacheLimit(const TTimeline& timeline) const {
+    const TMPEGVideoEncoder_EncodeConfig video = Config.GetVideoEncodeConfig();
+    if (!Options.MotionCache || !timeline.Video || timeline.Frames <= 0 ||
+        video.RateControlMode != MPEGVideoEncoder_RateControlMode_VBR_2PASS)
+        return 0;
+    int64_t limit = Options.MaxMotionCacheSize;
+    if (Options.MotionCacheAutomaticSize) {
+        // Bytes per pixel of a picture's motion: field vectors take about twice as many.
+        const bool fields = video.StreamType == MPEGVideoEncoder_StreamType_MPEG2 &&
+                            (video.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Interlace ||
+                             video.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown);
+        const double need = std::ceil(static_cast<double>(timeline.Frames) * video.Width * video.Height *
+                                      (fields ? 0.105 : 0.0525));
+        limit = std::min(limit, static_cast<int64_t>(need));
+    }
+    return std::max<int64_t>(limit, 0);
+}
+
 void TEncodeRun::CreateFiles(TOutput& output, const TTimeline& timeline) {
     output.Files = PlanOutputFiles(Config, Options.OutputName, timeline.Seconds, Options.WaveFile, output.Requests);
+    std::string cacheName;
+    output.MotionCacheLimit = MotionCacheLimit(timeline);
+    if (output.MotionCacheLimit > 0) {
+        cacheName = MakeTempFileName(GetSystemTempFolder(), "vbr", "tmp");
+        if (cacheName.empty())
+            output.MotionCacheLimit = 0;
+        else
+            output.Requests.push_back({cacheName, output.MotionCacheLimit + kMotionCacheSlack});
+    }
     for (const std::string& name : output.FileNames())
         for (const std::string& input : InputFiles)
             if (SameFile(name, input))
                 throw Exception("The output \"" + name + "\" would overwrite the input \"" + input +
                                 "\": choose another output name with -o.");
     try {
+        if (output.MotionCacheLimit > 0)
+            output.MotionCache = std::make_unique<TLargeSafeDiskCapacitySizeStream>(
+                GetLargeFileStreamClass()(cacheName, FILE_FLAG_DELETE_ON_CLOSE, fmCreate),
+                output.MotionCacheLimit + kMotionCacheSlack);
         output.Main = CreateReservedFile(output.Files.MainFileName, output.Files.MainFileSize);
         if (output.Files.SecondFileName != output.Files.MainFileName)
             output.Second = CreateReservedFile(output.Files.SecondFileName, output.Files.SecondFileSize);
@@ -288,12 +325,16 @@ void TEncodeRun::CreateEncoders(TOutput& output, const TTimeline& timeline, TWav
                                                      : (ProcessorCount() > 1 ? 2 : 0);
         record.AnalyzeThreadCount = threads;
         record.UseEncodeThread = threads > 0 ? 1 : 0;
+        record.MotionCacheLimit = output.MotionCacheLimit;
         TLargeStream* stream = output.Main.get();
         if (output.System)
             stream = output.System->AddStream({MPEGSystemEncoder_StreamKind_MPEGVideo, 0, 0});
         output.OwnedVideo = CreateVideoEncoder(*stream, record);
         output.Video = output.OwnedVideo.get();
         output.Video->SetTempDirectory(GetSystemTempFolder()); // the statistics of the analysis pass
+        if (output.MotionCache)
+            if (auto* encoder = dynamic_cast<TMPEGVideoEncoder*>(output.Video))
+                encoder->SetMotionCacheStream(output.MotionCache.get());
         installLog(*output.Video);
         output.Video->SetPreviewInterval(10);
         output.Video->SetPreviewsPerBatch(1);

@@ -38,6 +38,12 @@ struct TEncodeRunOptions {
     // processor), 0 runs everything in the caller's thread, 1 and 2 are the analysis workers
     // (with an encoding thread). The output is the same either way.
     int32_t Threads = -1;
+    // Two-pass VBR keeps the analysis pass's motion search in a temporary file for the final
+    // pass: at most MaxMotionCacheSize bytes, or with MotionCacheAutomaticSize only as much as
+    // the clip's size needs.
+    bool MotionCache = true;
+    int64_t MaxMotionCacheSize = int64_t{4096} * 1048576;
+    bool MotionCacheAutomaticSize = true;
 };
 
 // What the progress display shows.
@@ -89,6 +95,8 @@ private:
 
     TTimeline PlanTimeline(const TVideoInput* video, TWaveAudioSource* audio, std::unique_ptr<TY4MReader>& reader,
                            std::unique_ptr<TLargeStream>& readerStream);
+    // The byte limit of the motion cache of this run, 0 for none.
+    int64_t MotionCacheLimit(const TTimeline& timeline) const;
     void CreateFiles(TOutput& output, const TTimeline& timeline);
     TMPEGSystemEncoder_EncodeConfig SystemRecord() const;
     void CreateEncoders(TOutput& output, const TTimeline& timeline, TWaveAudioSource* audio);

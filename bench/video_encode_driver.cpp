@@ -4,11 +4,13 @@
 //
 //   video_encode_driver INPUT.y4m OUTPUT [--mpeg1] [--rate BITS] [--interlaced] [--gop I P B]
 //                       [--closed] [--cq QUALITY] [--speed N] [--log FILE]
-//                       [--vbr2pass MAX | --vbrcq MAX] [--threads]
+//                       [--vbr2pass MAX | --vbrcq MAX] [--threads] [--motion-cache BYTES]
 //
 // --vbr2pass and --vbrcq code multipass variable bit rate (the two-pass and the constant-quality
 // algorithm) to the --rate average within MAX, with the analysis pass first; --threads runs the
-// pipeline threads (two analysis workers and the encoding thread).
+// pipeline threads (two analysis workers and the encoding thread); --motion-cache keeps the
+// analysis pass's motion in temporary files of at most BYTES for the final pass. A second line
+// gives the time of each pass and the pictures whose motion came from the cache.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -138,6 +140,8 @@ int main(int argc, char** argv) {
                                                          : MPEGVideoEncoder_MultipassVBRAlgorithm_2PASS;
                 c.MaxBitRate = std::atoi(next().c_str());
                 c.VBVBufferSize = 0;
+            } else if (a == "--motion-cache") {
+                c.MotionCacheLimit = std::atoll(next().c_str());
             } else if (a == "--threads") {
                 c.UseEncodeThread = 1;
                 c.AnalyzeThreadCount = 2;
@@ -177,10 +181,15 @@ int main(int argc, char** argv) {
         if (encoder.NeedsAnalysisPass())
             for (int32_t i = 0; i < encoder.GetAnalysisPassCount(); ++i)
                 pass(true);
+        const auto finalStart = std::chrono::steady_clock::now();
         pass(false);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto end = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(end - start).count();
+        const double finalSeconds = std::chrono::duration<double>(end - finalStart).count();
         std::printf("%lld frames in %.2f s: %.2f fps (CPU %.2f s)\n", static_cast<long long>(frames), seconds,
                     frames / seconds, CpuSeconds() - cpuStart);
+        std::printf("passes: analysis %.2f s, final %.2f s; motion from the cache: %lld pictures\n",
+                    seconds - finalSeconds, finalSeconds, static_cast<long long>(encoder.GetMotionCachePictureCount()));
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());

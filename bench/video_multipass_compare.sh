@@ -10,6 +10,8 @@
 # against the source (ffmpeg's psnr and ssim filters) over the whole clip and over its busy third.
 # Table 2 (threads): Quillset's encoding speed (pictures per second of wall time, constant rate)
 # single-threaded and with two analysis workers and the encoding thread, and their ratio.
+# Table 3 (motion cache): two-pass VBR with and without the motion cache, single-threaded and
+# threaded: the time of the analysis and the final pass, and whether the streams are the same.
 #
 # The speed-up needs two otherwise idle processors to mean anything.
 #
@@ -82,3 +84,19 @@ threaded=$("$driver" "$clip" "$work/t2.m2v" --rate "$avg" --threads 2>/dev/null 
 cmp -s "$work/t1.m2v" "$work/t2.m2v" && same=identical || same=DIFFERENT
 printf "%-28s %8s fps\n" "single-threaded" "$single" "threads (2 + 1)" "$threaded"
 printf "%-28s %8s x  (streams %s; %d processors)\n" "speed-up" "$(echo "scale=2; $threaded / $single" | bc)" "$same" "$(nproc)"
+
+echo
+printf "%-34s %10s %10s %10s %8s\n" "two-pass VBR" "analysis s" "final s" "total s" "cached"
+for threads in "" --threads; do
+  for cache in 0 1; do
+    label="$([ -z "$threads" ] && echo single-threaded || echo threaded), $([ $cache = 1 ] && echo cache || echo no cache)"
+    extra=(); [ $cache = 1 ] && extra=(--motion-cache 4294967296)
+    line=$("$driver" "$clip" "$work/mc$cache$threads.m2v" --rate "$avg" --vbr2pass "$max" $threads "${extra[@]}" 2>/dev/null | tail -1)
+    analysis=$(echo "$line" | sed -n 's/.*analysis \([0-9.]*\) s.*/\1/p')
+    final=$(echo "$line" | sed -n 's/.*final \([0-9.]*\) s.*/\1/p')
+    cached=$(echo "$line" | sed -n 's/.*cache: \([0-9]*\) pictures.*/\1/p')
+    printf "%-34s %10s %10s %10s %8s\n" "$label" "$analysis" "$final" "$(echo "$analysis + $final" | bc)" "$cached"
+  done
+  cmp -s "$work/mc0$threads.m2v" "$work/mc1$threads.m2v" && same=identical || same=DIFFERENT
+  echo "  streams with and without the cache: $same"
+done

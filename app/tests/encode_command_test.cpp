@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -139,6 +141,38 @@ TEST(EncodeCommand, ThreadsDoNotChangeTheStream) {
     ASSERT_GT(streams[0].size(), 1000u);
     EXPECT_EQ(streams[1], streams[0]);
     EXPECT_EQ(streams[2], streams[0]);
+}
+
+// Two-pass VBR keeps the analysis pass's motion in a temporary file; the stream is the same as
+// when the final pass searches again, and the file is gone afterwards.
+TEST(EncodeCommand, MotionCacheKeepsTheStreamAndLeavesNoTemporaryFile) {
+    testing::TempDir dir;
+    testing::WriteFileBytes(dir.File("clip.y4m"), Y4MClip(720, 480, 12));
+    const std::string temp = dir.File("temp");
+    std::filesystem::create_directory(temp);
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("TMPDIR", temp.c_str(), 1);
+    std::string streams[2];
+    for (int cached = 0; cached < 2; ++cached) {
+        const std::string name = dir.File(cached ? "cached" : "searched");
+        std::vector<std::string> args = {"-t", kLpcmTemplate, "--set", "OutputStreamType=MPEG_OutputStreamType_VideoOnly",
+                                         "--set", "Video.RateControlMode=MPEGVideoEncoder_RateControlMode_VBR_2PASS",
+                                         "--set", "Video.VBR_MultipassVBRAlgorithm=MPEGVideoEncoder_MultipassVBRAlgorithm_2PASS",
+                                         "-q", "-o", name, dir.File("clip.y4m")};
+        if (!cached)
+            args.insert(args.begin(), "--no-motion-cache");
+        const Result r = RunEncode(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        streams[cached] = testing::ReadFileBytes(name + ".m2v");
+    }
+    if (saved)
+        ::setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    ASSERT_GT(streams[0].size(), 1000u);
+    EXPECT_TRUE(streams[0] == streams[1]);
+    EXPECT_TRUE(std::filesystem::is_empty(temp));
 }
 
 TEST(EncodeCommand, EndsACutShortPictureSourceWithItsLastWholePicture) {

@@ -100,7 +100,12 @@ public:
     uint8_t SegmentStart = 0;
 
     // Analysis results.
-    uint8_t MotionLoaded = 0;       // motion data came from the motion cache
+    // The motion cache: a pass that writes it sets RecordMotion and analysis leaves the
+    // picture's record in MotionRecord; a pass that reads it puts the record there and sets
+    // MotionLoaded, which analysis clears when the record does not fit the picture.
+    uint8_t RecordMotion = 0;
+    uint8_t MotionLoaded = 0;
+    std::vector<uint8_t> MotionRecord;
     // f_code per direction (0 forward, 1 backward) and component (0 horizontal, 1 vertical).
     std::array<std::array<uint8_t, 2>, 2> FCode{{{15, 15}, {15, 15}}};
     double SumMinVar1 = 0.0;

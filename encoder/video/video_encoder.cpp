@@ -3,6 +3,7 @@
 #include <string>
 
 #include "encoder/kernels/kernel_sets.h"
+#include "encoder/video/coding/picture_analysis.h"
 #include "encoder/video/motion/motion_search.h"
 #include "encoder/video/syntax/header_writer.h"
 #include "encoder/video/syntax/sequence_syntax.h"
@@ -32,6 +33,7 @@ TMPEGVideoEncoder::TMPEGVideoEncoder(TLargeStream* output, const TMPEGVideoEncod
     NonIntraMatrix = Settings.Config.QuantizeMatrix_NonIntra;
     Controller = std::make_unique<TMPEGVideoEncoder_RateController_type1>(Settings, Kernels);
     Controller->Reset();
+    MotionCache.SetLimit(Settings.Config.MotionCacheLimit);
 }
 
 TMPEGVideoEncoder::~TMPEGVideoEncoder() {
@@ -69,10 +71,7 @@ void TMPEGVideoEncoder::GetImageFormat(TMPEGVideo_YUVImageFormat& format) {
     format.Option = Settings.Config.ChromaLowPass;
 }
 
-void TMPEGVideoEncoder::SetMotionCacheStream(TLargeStream* stream) {
-    if (!MotionCacheStream)
-        MotionCacheStream = stream;
-}
+void TMPEGVideoEncoder::SetMotionCacheStream(TLargeStream* stream) { MotionCache.SetStream(stream); }
 
 void TMPEGVideoEncoder::BeginEncode() { BeginPass(false); }
 
@@ -161,6 +160,11 @@ void TMPEGVideoEncoder::BeginPass(bool analysis) {
     ScratchBuffer = NewImage();
     NextReferenceBuffer = 0;
     RateLineBits = RateLineFields = 0;
+    // Only multipass encoding reads its pictures more than once.
+    MotionCachePictures = 0;
+    MotionCache.EndPass();
+    if (IsMultipass())
+        MotionCache.BeginPass(analysis, GetTempDirectory(), MotionRecordGeometryOf(Settings));
     StartPipeline();
 }
 
@@ -170,6 +174,7 @@ void TMPEGVideoEncoder::EndPass() {
     FlushInputFilters();
     Planner.Flush();
     FinishPipeline();
+    MotionCache.EndPass();
     if (Settings.RepeatCount > 0 && LastCodedDisplayNumber >= 0)
         WriteRepeatPictures(PictureType_P, LastCodedDisplayNumber);
     WriteSequenceEnd(*Writer, State.Syntax, State.Allocation.EndStuffingBits());

@@ -30,6 +30,7 @@
 #include "encoder/video/gop_planner.h"
 #include "encoder/video/input/inverse_pulldown.h"
 #include "encoder/video/input/scene_change_detector.h"
+#include "encoder/video/motion_cache.h"
 #include "encoder/video/motion/motion_search_buffer_pool.h"
 #include "encoder/video/pipeline_threads.h"
 #include "encoder/video/preview_list.h"
@@ -66,8 +67,11 @@ public:
     void EncodePicture(const TMPEGVideoEncoder_Image& image) override;
 
     // Hands over a caller-owned stream for the multipass motion cache; taken only if none is
-    // set yet.
+    // set yet. Without one, a MotionCacheLimit above 0 makes the encoder keep the cache in
+    // temporary files of its own.
     void SetMotionCacheStream(TLargeStream* stream);
+    // Pictures of the last pass whose motion came from the cache instead of a search.
+    int64_t GetMotionCachePictureCount() const { return MotionCachePictures; }
 
     const TMPEGVideoEncoder_Settings& GetSettings() const { return Settings; }
 
@@ -101,6 +105,10 @@ private:
     void Dispatch(TMPEGVideoFrameInfoList& batch);
     void RunAnalysisStage(TMPEGVideoFrameInfoList& batch);
     void DispatchToEncoding(TMPEGVideoFrameInfoList& batch);
+    // The motion cache: records read into a batch's pictures before its analysis, or the
+    // pictures' records stored after it (in batch order).
+    void LoadCachedMotion(TMPEGVideoFrameInfoList& batch);
+    void StoreCachedMotion(TMPEGVideoFrameInfoList& batch);
     void RunEncodingStage(TMPEGVideoFrameInfoList& batch);
     // Notify, from the caller's thread only (the hook belongs to the host's thread).
     void NotifyFromCaller();
@@ -144,7 +152,8 @@ private:
     TMPEGVideoEncoder_GOPPlanner Planner;
     TMPEGVideoEncoder_StreamState State;
     std::unique_ptr<TLargeBitStreamWriter> Writer;
-    TLargeStream* MotionCacheStream = nullptr;
+    TMPEGVideoEncoder_MotionCache MotionCache;
+    int64_t MotionCachePictures = 0;
 
     // Pass state.
     bool PassActive = false;

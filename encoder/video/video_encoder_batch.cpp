@@ -27,6 +27,7 @@ void TMPEGVideoEncoder::HandleBatch(TMPEGVideoFrameInfoList& planned) {
     const bool realtime = IsRealtime();
     ApplyPassSegment(batch);
     OrderBatchForCoding(batch);
+    LoadCachedMotion(batch);
     MeasureStartChange(batch);
     // Two-pass analysis measures every picture against its reconstruction.
     const bool keepAll = AnalysisPass && IsMultipass() && !IsMultipassCQ();

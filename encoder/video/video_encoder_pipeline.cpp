@@ -101,7 +101,29 @@ void TMPEGVideoEncoder::RunAnalysisStage(TMPEGVideoFrameInfoList& batch) {
             DetachFromDisplayLinks(*batch[i]);
 }
 
+void TMPEGVideoEncoder::LoadCachedMotion(TMPEGVideoFrameInfoList& batch) {
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+        TMPEGVideoFrameInfo& picture = *batch[i];
+        picture.RecordMotion = MotionCache.IsWritingPass() ? 1 : 0;
+        picture.MotionLoaded = MotionCache.IsReading() && MotionCache.Load(picture.MotionRecord) ? 1 : 0;
+    }
+}
+
+void TMPEGVideoEncoder::StoreCachedMotion(TMPEGVideoFrameInfoList& batch) {
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+        TMPEGVideoFrameInfo& picture = *batch[i];
+        if (picture.RecordMotion)
+            MotionCache.Store(picture.MotionRecord);
+        if (picture.MotionLoaded)
+            ++MotionCachePictures;
+        picture.RecordMotion = 0;
+        picture.MotionRecord = {};
+    }
+}
+
 void TMPEGVideoEncoder::DispatchToEncoding(TMPEGVideoFrameInfoList& batch) {
+    // Batches arrive here one at a time and in order, also from the analysis workers.
+    StoreCachedMotion(batch);
     if (EncodeThread) {
         EncodeThread->Submit(batch);
         return;

@@ -284,14 +284,54 @@ void AnalyzeRepeatPicture(TMPEGVideoFrameInfo& picture, int32_t mbWidth) {
     }
 }
 
+// The cached predictions of a picture, when its record reads back whole and fits the picture:
+// each direction it uses exists, field prediction only in interlaced coding.
+bool LoadCachedMotion(const TMPEGVideoEncoder_Settings& settings, TMPEGVideoFrameInfo& picture,
+                      std::vector<TMBInfo>& cached) {
+    if (!DecodeMotionRecord(MotionRecordGeometryOf(settings), picture.MotionRecord, cached))
+        return false;
+    for (const TMBInfo& mb : cached) {
+        if (mb.IsIntra())
+            continue;
+        if ((mb.HasForward() && !picture.ForwardRef) || (mb.HasBackward() && !picture.BackwardRef) ||
+            (mb.IsFieldPrediction() && !settings.InterlacedCoding))
+            return false;
+    }
+    return true;
+}
+
+// The prediction part of a record entry: mode and vectors, or intra when there is none.
+TMBInfo CandidateOf(const TMBInfo& mb, bool available) {
+    TMBInfo candidate;
+    if (!available) {
+        candidate.Flags = MBInfoFlag_Intra;
+        return candidate;
+    }
+    candidate.Flags = static_cast<uint16_t>(mb.Flags & (MBInfoFlag_Forward | MBInfoFlag_Backward));
+    candidate.MotionType = mb.MotionType;
+    candidate.Forward = mb.Forward;
+    candidate.Backward = mb.Backward;
+    return candidate;
+}
+
 } // namespace
+
+TMotionRecordGeometry MotionRecordGeometryOf(const TMPEGVideoEncoder_Settings& settings) {
+    return {settings.PaddedWidth, settings.PaddedHeight, settings.MBWidth, settings.MBHeight};
+}
 
 void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKernelTable& kernels,
                         TMPEGVideoFrameInfo& picture, const TMPEGVideoFrameInfoList& batch) {
     picture.SumMaxVar1 = picture.SumMinVar1 = picture.SumMeanVar1 = 0.0;
     picture.SumActivityWeight = picture.SumBitWeight = 0.0;
+    std::vector<TMBInfo> cached;
+    const bool loaded = picture.MotionLoaded && LoadCachedMotion(settings, picture, cached);
+    picture.MotionLoaded = loaded ? 1 : 0;
+    picture.MotionRecord.clear();
     if (picture.IsRepeat && (picture.ForwardRef || picture.BackwardRef)) {
         AnalyzeRepeatPicture(picture, settings.MBWidth);
+        if (picture.RecordMotion)
+            picture.MotionRecord = EncodeMotionRecord(MotionRecordGeometryOf(settings), picture.Macroblocks);
         return;
     }
     const bool interlaced = settings.InterlacedCoding;
@@ -305,8 +345,11 @@ void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKerne
         ta = (isB ? 2.5 : 1.5) * t;
         tb = (isB ? 2.0 : 1.5) * t;
     }
-    std::unique_ptr<TMotionSearch> forwardSearch = MakeSearch(settings, kernels, picture.ForwardRef, picture);
-    std::unique_ptr<TMotionSearch> backwardSearch = MakeSearch(settings, kernels, picture.BackwardRef, picture);
+    std::unique_ptr<TMotionSearch> forwardSearch, backwardSearch;
+    if (!loaded) {
+        forwardSearch = MakeSearch(settings, kernels, picture.ForwardRef, picture);
+        backwardSearch = MakeSearch(settings, kernels, picture.BackwardRef, picture);
+    }
     TMacroblockContext c{kernels,
                          *picture.Source,
                          picture.ForwardRef ? picture.ForwardRef->Source.get() : nullptr,
@@ -316,10 +359,12 @@ void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKerne
                          tb,
                          0,
                          0};
+    std::vector<TMBInfo> candidates(picture.RecordMotion ? picture.Macroblocks.size() : 0);
 
     for (int32_t my = 0; my < settings.MBHeight; ++my) {
         for (int32_t mx = 0; mx < settings.MBWidth; ++mx) {
-            TMBInfo& mb = picture.Macroblocks[static_cast<size_t>(my * settings.MBWidth + mx)];
+            const auto index = static_cast<size_t>(my * settings.MBWidth + mx);
+            TMBInfo& mb = picture.Macroblocks[index];
             mb = TMBInfo{};
             c.X = 16 * mx;
             c.Y = 16 * my;
@@ -330,16 +375,31 @@ void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKerne
             mb.IntraMinVar1 = static_cast<float>(sourceStats.Min + 1.0);
             mb.IntraMeanVar1 = static_cast<float>(sourceStats.Total / 4.0 + 1.0);
 
-            TDirection fwd, bwd;
-            int32_t hint = MotionSearchFieldMode_Auto;
-            if (3 * frameStats.Total < fieldStats.Total)
-                hint = MotionSearchFieldMode_FrameOnly;
-            else if (frameStats.Total > 3 * fieldStats.Total)
-                hint = MotionSearchFieldMode_FieldOnly;
-            Search(forwardSearch.get(), c, hint, fwd);
-            Search(backwardSearch.get(), c, hint, bwd);
+            bool predicted;
+            if (loaded) {
+                const TMBInfo& m = cached[index];
+                predicted = !m.IsIntra();
+                if (predicted) {
+                    mb.Flags = static_cast<uint16_t>(m.Flags & (MBInfoFlag_Forward | MBInfoFlag_Backward));
+                    mb.MotionType = m.MotionType;
+                    mb.Forward = m.Forward;
+                    mb.Backward = m.Backward;
+                }
+            } else {
+                TDirection fwd, bwd;
+                int32_t hint = MotionSearchFieldMode_Auto;
+                if (3 * frameStats.Total < fieldStats.Total)
+                    hint = MotionSearchFieldMode_FrameOnly;
+                else if (frameStats.Total > 3 * fieldStats.Total)
+                    hint = MotionSearchFieldMode_FieldOnly;
+                Search(forwardSearch.get(), c, hint, fwd);
+                Search(backwardSearch.get(), c, hint, bwd);
+                predicted = (fwd.Available || bwd.Available) && ChooseMode(c, mb, fwd, bwd);
+            }
+            if (!candidates.empty())
+                candidates[index] = CandidateOf(mb, predicted);
 
-            if ((fwd.Available || bwd.Available) && ChooseMode(c, mb, fwd, bwd)) {
+            if (predicted) {
                 DecideInter(c, mb, frameStats, fieldStats);
             } else {
                 mb.Flags = MBInfoFlag_Intra;
@@ -347,11 +407,15 @@ void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKerne
                     mb.Flags |= MBInfoFlag_FieldDCT;
                 StoreStats(mb, sourceStats);
             }
+            if (!candidates.empty())
+                candidates[index].Flags |= static_cast<uint16_t>(mb.Flags & MBInfoFlag_FieldDCT);
             picture.SumMaxVar1 += mb.MaxVar1;
             picture.SumMinVar1 += mb.MinVar1;
             picture.SumMeanVar1 += mb.MeanVar1;
         }
     }
+    if (picture.RecordMotion)
+        picture.MotionRecord = EncodeMotionRecord(MotionRecordGeometryOf(settings), candidates);
     kernels.ClearKernelState();
 }
 

@@ -7,13 +7,20 @@
 #include "encoder/kernels/kernel_table.h"
 #include "encoder/video/encoder_settings.h"
 #include "encoder/video/frame_info.h"
+#include "encoder/video/motion_cache.h"
 
 namespace quillset {
 
 // Analyses one picture whose references (ForwardRef, BackwardRef) are set: fills every
 // macroblock record (mode, vectors, DCT type, statistics, large-motion flag) and the picture's
 // sums. Predictions are formed from the references' source pictures. I pictures are all intra;
-// a repeat picture is all forward zero-vector macroblocks without residual.
+// a repeat picture is all forward zero-vector macroblocks without residual. With MotionLoaded
+// the predictions come from the picture's motion-cache record instead of a search (the intra
+// and DCT decisions are taken as usual); with RecordMotion the picture's record is left in
+// MotionRecord.
+// The motion-cache record geometry of an encoder's pictures.
+TMotionRecordGeometry MotionRecordGeometryOf(const TMPEGVideoEncoder_Settings& settings);
+
 void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKernelTable& kernels,
                         TMPEGVideoFrameInfo& picture, const TMPEGVideoFrameInfoList& batch);
 
