@@ -244,7 +244,7 @@ void TMPEGVideoEncoder_MotionCache::SetStream(TLargeStream* stream) {
 void TMPEGVideoEncoder_MotionCache::BeginPass(bool writing, const std::string& tempDirectory,
                                               const TMotionRecordGeometry& geometry) {
     Mode = TMode::Off;
-    WritingPass = false;
+    WritingPass = ReadingPass = false;
     Position = 0;
     StoredCount = LoadedCount = 0;
     if (!IsEnabled())
@@ -262,6 +262,7 @@ void TMPEGVideoEncoder_MotionCache::BeginPass(bool writing, const std::string& t
     } else if (Complete) {
         Stream->Seek(0, soFromBeginning);
         Mode = TMode::Reading;
+        ReadingPass = true;
     }
 }
 
@@ -269,7 +270,7 @@ void TMPEGVideoEncoder_MotionCache::EndPass() {
     if (Mode == TMode::Writing)
         StopWriting();
     Mode = TMode::Off;
-    WritingPass = false;
+    WritingPass = ReadingPass = false;
 }
 
 bool TMPEGVideoEncoder_MotionCache::WriteLength(uint32_t length) {

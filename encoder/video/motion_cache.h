@@ -75,9 +75,10 @@ public:
     // Ends the records of a writing pass.
     void EndPass();
 
-    // The pass writes records (fixed for the pass, while IsWriting turns false once writing
-    // stopped).
+    // The pass writes or reads records. Fixed for the pass, while IsWriting / IsReading turn
+    // false once writing or reading stopped; those belong to the thread that stores or loads.
     bool IsWritingPass() const { return WritingPass; }
+    bool IsReadingPass() const { return ReadingPass; }
     bool IsWriting() const { return Mode == TMode::Writing; }
     bool IsReading() const { return Mode == TMode::Reading; }
 
@@ -102,6 +103,7 @@ private:
     int64_t Limit = 0;
     TMode Mode = TMode::Off;
     bool WritingPass = false;
+    bool ReadingPass = false;
     bool Complete = false;  // a writing pass ended with its records whole
     int64_t Position = 0;   // bytes stored in the current writing pass
     int64_t MaxRecord = 0;

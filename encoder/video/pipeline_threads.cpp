@@ -113,7 +113,7 @@ TMPEGVideoEncoder_AnalyzePipelineThread::TMPEGVideoEncoder_AnalyzePipelineThread
                                                                                  TPipelineNotify notify,
                                                                                  int64_t firstSequence)
     : Analyze(std::move(analyze)), Dispatch(std::move(dispatch)), Notify(std::move(notify)),
-      NextAnalysis(firstSequence), NextSequence(firstSequence) {
+      NextSequence(firstSequence) {
     for (int32_t i = 0; i < std::max(workers, 1); ++i)
         Workers.push_back(std::make_unique<TMPEGVideoEncoder_AnalyzePipelineThread_SubThread>());
     for (auto& worker : Workers)
@@ -140,9 +140,8 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
         const int64_t sequence = worker.Batch.Sequence;
         bool failed = false;
         TPipelineError error;
-        // Analysis in batch order, then the hand-over in batch order; a stored error or the end
-        // of the object abandons the batch.
-        Changed.wait(lock, [&] { return Terminate || Error.Failed || NextAnalysis == sequence; });
+        // The workers analyse side by side; the hand-over goes in batch order. A stored error or
+        // the end of the object abandons the batch.
         if (!Terminate && !Error.Failed) {
             lock.unlock();
             try {
@@ -152,8 +151,6 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
                 error.Capture();
             }
             lock.lock();
-            ++NextAnalysis;
-            Changed.notify_all();
             if (!failed) {
                 Changed.wait(lock, [&] { return Terminate || Error.Failed || NextSequence == sequence; });
                 if (!Terminate && !Error.Failed) {

@@ -84,9 +84,8 @@ class TMPEGVideoEncoder_AnalyzePipelineThread {
 public:
     // `workers` threads (1 or 2); `analyze` runs on a worker; `dispatch` hands an analysed batch
     // on and runs on the worker too, strictly in the order of the batches' Sequence numbers,
-    // which start at `firstSequence` and must come without gaps. Analyses themselves also start
-    // in batch order (a batch's analysis begins after the one before it has ended), because two
-    // neighbouring batches share the picture that links them.
+    // which start at `firstSequence` and must come without gaps. The analyses of two batches may
+    // run at the same time.
     TMPEGVideoEncoder_AnalyzePipelineThread(int32_t workers, TPipelineStage analyze, TPipelineStage dispatch,
                                             TPipelineNotify notify, int64_t firstSequence = 0);
     ~TMPEGVideoEncoder_AnalyzePipelineThread();
@@ -109,7 +108,6 @@ private:
     std::mutex Lock;
     std::condition_variable Changed;
     std::vector<std::unique_ptr<TMPEGVideoEncoder_AnalyzePipelineThread_SubThread>> Workers;
-    int64_t NextAnalysis;
     int64_t NextSequence;
     bool Terminate = false;
     TPipelineError Error;

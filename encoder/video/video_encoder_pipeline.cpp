@@ -105,7 +105,7 @@ void TMPEGVideoEncoder::LoadCachedMotion(TMPEGVideoFrameInfoList& batch) {
     for (int32_t i = 0; i < batch.Count(); ++i) {
         TMPEGVideoFrameInfo& picture = *batch[i];
         picture.RecordMotion = MotionCache.IsWritingPass() ? 1 : 0;
-        picture.MotionLoaded = MotionCache.IsReading() && MotionCache.Load(picture.MotionRecord) ? 1 : 0;
+        picture.MotionLoaded = MotionCache.IsReadingPass() && MotionCache.Load(picture.MotionRecord) ? 1 : 0;
     }
 }
 
