@@ -90,8 +90,11 @@ run() { # name, command...
   fps=$(echo "$frames / ($end - $start)" | bc -l)
   bytes=$(stat -c %s "$name.m2v")
   kbits=$(echo "$bytes * 8 / $seconds / 1000" | bc -l)
+  # The filters pair pictures by time stamp, and a decoded stream with B pictures starts later
+  # than the source: both start at 0.
   ffmpeg -nostdin -i "$name.m2v" -i clip.y4m \
-    -lavfi "[0:v]split[a][b];[1:v]split[c][d];[a][c]psnr;[b][d]ssim" -f null - 2>"$name.metrics" || true
+    -lavfi "[0:v]setpts=PTS-STARTPTS,split[a][b];[1:v]setpts=PTS-STARTPTS,split[c][d];[a][c]psnr;[b][d]ssim" \
+    -f null - 2>"$name.metrics" || true
   psnr=$(grep -o 'PSNR y:.* average:[0-9.inf]*' "$name.metrics" | sed 's/.*average://')
   ssim=$(grep -o 'SSIM Y:.* All:[0-9.]*' "$name.metrics" | sed 's/.*All://')
   notes=""

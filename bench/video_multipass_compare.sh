@@ -55,8 +55,11 @@ measure() { # stream -> "rate psnr ssim psnr_busy ssim_busy"
   local stream=$1 bits rate psnr ssim bpsnr bssim
   bits=$(( $(stat -c %s "$stream") * 8 ))
   rate=$(echo "scale=0; $bits * 30 / 1001 / $frames" | bc)
-  psnr=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0][1]psnr" -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | tail -1)
-  ssim=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0][1]ssim" -f null - 2>&1 | sed -n 's/.*All:\([0-9.]*\).*/\1/p' | tail -1)
+  # Both inputs start at time 0: the decoded stream's first time stamp is later (B pictures),
+  # and the filters pair pictures by time.
+  local whole="setpts=PTS-STARTPTS"
+  psnr=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0]$whole[x];[1]$whole[y];[x][y]psnr" -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | tail -1)
+  ssim=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0]$whole[x];[1]$whole[y];[x][y]ssim" -f null - 2>&1 | sed -n 's/.*All:\([0-9.]*\).*/\1/p' | tail -1)
   local cut="trim=start_frame=$third:end_frame=$((2 * third)),setpts=PTS-STARTPTS"
   bpsnr=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0]$cut[x];[1]$cut[y];[x][y]psnr" -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | tail -1)
   bssim=$(ffmpeg -nostdin -i "$stream" -i "$clip" -lavfi "[0]$cut[x];[1]$cut[y];[x][y]ssim" -f null - 2>&1 | sed -n 's/.*All:\([0-9.]*\).*/\1/p' | tail -1)
