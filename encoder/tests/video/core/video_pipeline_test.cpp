@@ -144,6 +144,7 @@ TEST_P(WorkerError, StopsTheEncodeWithTheWorkersMessage) {
         SmallConfig(MPEGVideoEncoder_RateControlMode_VBR_2PASS, MPEGVideoEncoder_MultipassVBRAlgorithm_2PASS);
     config.AnalyzeThreadCount = threads.AnalyzeThreadCount;
     config.UseEncodeThread = threads.UseEncodeThread;
+    config.MotionCacheLimit = int64_t{1} << 30; // its temporary files must go as well
     {
         VideoEncodeRun run(config);
         run.Encoder->SetTempDirectory(dir.Path());
@@ -164,7 +165,7 @@ TEST_P(WorkerError, StopsTheEncodeWithTheWorkersMessage) {
         }
         EXPECT_TRUE(raised);
         EXPECT_TRUE(fromWorker);
-        EXPECT_FALSE(std::filesystem::is_empty(dir.Path())); // the statistics file, until the encoder goes
+        EXPECT_FALSE(std::filesystem::is_empty(dir.Path())); // the statistics and cache files, until the encoder goes
         // The pass cannot go on: ending it raises the same error again instead of waiting.
         try {
             run.Encoder->EndEncode();
