@@ -9,6 +9,24 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(1000);
 
+// Waits on `changed` until `done` holds or `error` is set, calling `notify` (without the lock)
+// every poll interval; raises the stored error.
+template <typename Done>
+void WaitPolling(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, const TPipelineError& error,
+                 const TPipelineNotify& notify, Done&& done) {
+    while (!error.Failed && !done()) {
+        if (changed.wait_for(lock, kPollInterval, [&] { return error.Failed || done(); }))
+            break;
+        if (notify) {
+            lock.unlock();
+            notify();
+            lock.lock();
+        }
+    }
+    if (error.Failed)
+        error.Raise();
+}
+
 } // namespace
 
 void TPipelineError::Capture() {
@@ -72,17 +90,7 @@ void TMPEGVideoEncoder_EncodePipelineThread::Run() {
 
 void TMPEGVideoEncoder_EncodePipelineThread::Wait() {
     std::unique_lock lock(Lock);
-    while (Busy && !Error.Failed) {
-        if (Changed.wait_for(lock, kPollInterval, [this] { return !Busy || Error.Failed; }))
-            break;
-        if (Notify) {
-            lock.unlock();
-            Notify();
-            lock.lock();
-        }
-    }
-    if (Error.Failed)
-        Error.Raise();
+    WaitPolling(lock, Changed, Error, Notify, [this] { return !Busy; });
 }
 
 void TMPEGVideoEncoder_EncodePipelineThread::Submit(TMPEGVideoFrameInfoList& batch) {
@@ -178,17 +186,7 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
 
 void TMPEGVideoEncoder_AnalyzePipelineThread::WaitFor(std::unique_lock<std::mutex>& lock,
                                                       const std::function<bool()>& done) {
-    while (!Error.Failed && !done()) {
-        if (Changed.wait_for(lock, kPollInterval, [&] { return Error.Failed || done(); }))
-            break;
-        if (Notify) {
-            lock.unlock();
-            Notify();
-            lock.lock();
-        }
-    }
-    if (Error.Failed)
-        Error.Raise();
+    WaitPolling(lock, Changed, Error, Notify, done);
 }
 
 void TMPEGVideoEncoder_AnalyzePipelineThread::Submit(TMPEGVideoFrameInfoList& batch) {

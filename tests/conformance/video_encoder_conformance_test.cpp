@@ -33,18 +33,9 @@ using testing::SyntheticScene;
 using testing::TempDir;
 using testing::VideoEncodeRun;
 
+using testing::Libmpeg2Messages;
 using testing::Quote;
 using testing::ToolsRequired;
-
-// mpeg2dec's messages without its banner and its closing count of decoded frames.
-std::string Libmpeg2Messages(const std::string& text) {
-    std::istringstream lines(text);
-    std::string line, messages;
-    while (std::getline(lines, line))
-        if (!line.empty() && line.rfind("libmpeg2-", 0) != 0 && line.find(" frames decoded in ") == std::string::npos)
-            messages += line + "\n";
-    return messages;
-}
 
 // One decoded or reconstructed picture: the picture area of its three planes.
 struct Picture {

@@ -116,13 +116,7 @@ std::string DecoderMessages(const std::string& file, TempDir& dir) {
     const std::string ffmpegOut = dir.File("ffmpeg.txt"), mpeg2decOut = dir.File("mpeg2dec.txt");
     RunCommand("ffmpeg -nostdin -v error -i " + Quote(file) + " -f null - 2> " + Quote(ffmpegOut));
     RunCommand("mpeg2dec -o null " + Quote(file) + " > " + Quote(mpeg2decOut) + " 2>&1");
-    std::string messages = ReadFileBytes(ffmpegOut);
-    std::istringstream lines(ReadFileBytes(mpeg2decOut));
-    std::string line;
-    while (std::getline(lines, line))
-        if (!line.empty() && line.rfind("libmpeg2-", 0) != 0 && line.find(" frames decoded in ") == std::string::npos)
-            messages += line + "\n";
-    return messages;
+    return ReadFileBytes(ffmpegOut) + testing::Libmpeg2Messages(ReadFileBytes(mpeg2decOut));
 }
 
 // The luminance fields of raw frames shown with the given flags: per frame the first field,

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <numeric>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,18 +20,8 @@ namespace {
 
 using testing::VideoEncodeRun;
 
+using testing::Libmpeg2Messages;
 using testing::Quote;
-using testing::ToolsRequired;
-
-// What mpeg2dec says beyond its banner and its closing count.
-std::string Libmpeg2Messages(const std::string& text) {
-    std::istringstream lines(text);
-    std::string line, messages;
-    while (std::getline(lines, line))
-        if (!line.empty() && line.rfind("libmpeg2-", 0) != 0 && line.find(" frames decoded in ") == std::string::npos)
-            messages += line + "\n";
-    return messages;
-}
 
 struct Algorithm {
     const char* Name;
@@ -42,14 +31,7 @@ struct Algorithm {
 
 class MultipassVBR : public ::testing::TestWithParam<Algorithm> {
 protected:
-    void SetUp() override {
-        for (const char* tool : {"ffmpeg", "mpeg2dec"})
-            if (!testing::HasTool(tool)) {
-                if (ToolsRequired())
-                    FAIL() << tool << " is required";
-                GTEST_SKIP() << tool << " not found";
-            }
-    }
+    void SetUp() override { QS_REQUIRE_TOOLS("ffmpeg", "mpeg2dec"); }
 };
 
 TEST_P(MultipassVBR, MeetsTheAverageWithinTheMaximumAndDecodesCleanly) {

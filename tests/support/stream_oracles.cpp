@@ -69,4 +69,13 @@ std::string VcdimagerComplaints(const std::string& type, const std::string& file
                       {"++ WARN", "**"});
 }
 
+std::string Libmpeg2Messages(const std::string& output) {
+    std::istringstream lines(output);
+    std::string line, messages;
+    while (std::getline(lines, line))
+        if (!line.empty() && line.rfind("libmpeg2-", 0) != 0 && line.find(" frames decoded in ") == std::string::npos)
+            messages += line + "\n";
+    return messages;
+}
+
 } // namespace quillset::testing

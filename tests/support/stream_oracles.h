@@ -40,6 +40,10 @@ std::string FfmpegStrictDecodeMessages(const std::string& file);
 // (`systemStream`) or a video elementary stream.
 std::string Mpeg2decPictureDigests(const std::string& file, bool systemStream);
 
+// What mpeg2dec printed beyond its banner and its closing count of decoded frames: "" when it
+// decoded silently.
+std::string Libmpeg2Messages(const std::string& output);
+
 // The WARN: and ERR: lines dvdauthor prints for a title set made of the file and then for the
 // table of contents, in `folder`; "" when it accepts both silently. tvSystem: "ntsc" or "pal".
 std::string DvdauthorComplaints(const std::string& file, const std::string& folder,

@@ -30,7 +30,7 @@ constexpr int32_t kLowSubbands = 13;      // subbands that take their smallest l
 } // namespace
 
 TPsycAnalyzer_Layer12::TPsycAnalyzer_Layer12(int32_t samplingFrequency, int32_t channels)
-    : Channels(channels), Partitions(mpa::BuildPsycPartitions(samplingFrequency)),
+    : Partitions(mpa::BuildPsycPartitions(samplingFrequency)),
       States(static_cast<size_t>(channels)), Window(kPsycFFTSize),
       Spreading(static_cast<size_t>(kMaxPartitions) * kMaxPartitions, 0.0f) {
     for (int32_t i = 0; i < kPsycFFTSize; ++i)

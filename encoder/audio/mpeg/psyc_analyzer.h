@@ -41,7 +41,6 @@ private:
     void LineThresholds(ChannelState& state, bool preEchoControl);
     void SubbandRatios(float* smr) const;
 
-    int32_t Channels;
     mpa::PsycPartitions Partitions;
     mpa::RealFFT1024 FFT;
     std::vector<ChannelState> States;

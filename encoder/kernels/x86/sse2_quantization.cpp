@@ -15,9 +15,7 @@ inline void StoreI16(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<
 inline __m128i WidenLo(__m128i v) { return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16); }
 inline __m128i WidenHi(__m128i v) { return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16); }
 
-// The lanes 0-1 and 2-3 of four int32 or four floats as doubles.
-inline __m128d PdLo(__m128i v) { return _mm_cvtepi32_pd(v); }
-inline __m128d PdHi(__m128i v) { return _mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2))); }
+// The lanes 0-1 and 2-3 of four floats as doubles.
 inline __m128d PdLo(__m128 v) { return _mm_cvtps_pd(v); }
 inline __m128d PdHi(__m128 v) { return _mm_cvtps_pd(_mm_movehl_ps(v, v)); }
 

@@ -21,17 +21,6 @@ TFastSearchPackageParams MakeFastSearchPackageParams(const TSearchArea& area, in
     return p;
 }
 
-TSearchArea SearchAreaFromPackageParams(const TFastSearchPackageParams& p) {
-    TSearchArea a;
-    a.Current = p.CurrentY;
-    a.Reference = p.ReferenceY;
-    a.Width = p.Width;
-    a.Height = p.HeightMinus16 + 16;
-    a.HalfPel = p.HalfPel != 0;
-    a.AlwaysHalfPel = p.AlwaysHalfPel != 0;
-    return a;
-}
-
 void FastSearchFrame(const TKernelTable& k, const TSearchArea& a, int32_t step, int32_t x, int32_t y,
                      TMotionSearchResult& result) {
     const int32_t zeroCost = FrameCandidateCost(k, a, x, y, x, y);
@@ -54,12 +43,12 @@ void FastSearchField(const TKernelTable& k, const TSearchArea& a, int32_t step, 
 
 void FastSearchFrameWithParams(const TKernelTable& k, const TFastSearchPackageParams& params, int32_t x, int32_t y,
                                TMotionSearchResult& result) {
-    FastSearchFrame(k, SearchAreaFromPackageParams(params), params.FrameStep, x, y, result);
+    FastSearchFrame(k, SearchAreaOf(params), params.FrameStep, x, y, result);
 }
 
 void FastSearchFieldWithParams(const TKernelTable& k, const TFastSearchPackageParams& params, int32_t x, int32_t y,
                                int32_t parity, TMotionSearchResult& result) {
-    FastSearchField(k, SearchAreaFromPackageParams(params), params.FieldStep, x, y, parity, result);
+    FastSearchField(k, SearchAreaOf(params), params.FieldStep, x, y, parity, result);
 }
 
 } // namespace quillset

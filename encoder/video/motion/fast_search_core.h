@@ -36,7 +36,6 @@ struct TFastSearchPackageParams {
 static_assert(std::is_standard_layout_v<TFastSearchPackageParams>);
 
 TFastSearchPackageParams MakeFastSearchPackageParams(const TSearchArea& area, int32_t frameStep, int32_t fieldStep);
-TSearchArea SearchAreaFromPackageParams(const TFastSearchPackageParams& params);
 
 // Frame search of the macroblock at (x, y) (multiples of 16, inside the picture): the zero
 // vector's cost c0; when c0 >= 1, grid passes with frame candidates from step (step + 1) div 2;

@@ -16,17 +16,6 @@ constexpr int32_t kLaterStepCount = 32;
 constexpr int32_t kFineCount = 64;
 constexpr int32_t kFieldModeFrameThreshold = 256;
 
-TSearchArea AreaOf(const TMotionEstimatePackageParams& p) {
-    TSearchArea a;
-    a.Current = p.CurrentY;
-    a.Reference = p.ReferenceY;
-    a.Width = p.Width;
-    a.Height = p.HeightMinus16 + 16;
-    a.HalfPel = p.HalfPel != 0;
-    a.AlwaysHalfPel = p.AlwaysHalfPel != 0;
-    return a;
-}
-
 // Follows the coarse block at (cx, cy) from the current picture to the reference one picture
 // at a time; `cost(handle, i, j)` measures the block against position (i, j) of a visited
 // picture. Returns the position found in the reference.
@@ -75,7 +64,7 @@ TSearchBest Walk(const TMotionEstimatePackageParams& p, int32_t cx, int32_t cy, 
 
 void MotionEstimateFrame(const TKernelTable& k, const TMotionEstimatePackageParams& p, bool fieldModeClass, int32_t x,
                          int32_t y, TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     const int32_t zeroCost = FrameCandidateCost(k, a, x, y, x, y);
     TSearchBest best{x, y, zeroCost};
     if (zeroCost > (fieldModeClass ? kFieldModeFrameThreshold : 0)) {
@@ -96,7 +85,7 @@ void MotionEstimateFrame(const TKernelTable& k, const TMotionEstimatePackagePara
 
 void MotionEstimateField(const TKernelTable& k, const TMotionEstimatePackageParams& p, const uint16_t* fieldSums,
                          int32_t x, int32_t y, int32_t parity, TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     const int32_t top = FieldCandidateCost(k, a, x, y, parity, x, y);
     const int32_t bottom = k.Sad16x8(a.CurrentAt(x, y + parity), a.ReferenceAt(x, y + 1), a.FieldPitch());
     TSearchBest best = bottom <= top ? TSearchBest{x, y + 1, bottom} : TSearchBest{x, y, top};

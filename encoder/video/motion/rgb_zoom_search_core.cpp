@@ -8,13 +8,7 @@ namespace quillset {
 
 void RGBZoomSearchFrame(const TKernelTable& k, const TRGBZoomSearchPackageParams& p, int32_t x, int32_t y,
                         TMotionSearchResult& result) {
-    TSearchArea a;
-    a.Current = p.CurrentY;
-    a.Reference = p.ReferenceY;
-    a.Width = p.Width;
-    a.Height = p.HeightMinus16 + 16;
-    a.HalfPel = p.HalfPel != 0;
-    a.AlwaysHalfPel = p.AlwaysHalfPel != 0;
+    const TSearchArea a = SearchAreaOf(p);
 
     const auto rgbAt = [&](const uint8_t* rgb, int32_t u, int32_t v) {
         return rgb + static_cast<ptrdiff_t>(v) * p.RgbPitch + 3 * u;

@@ -38,6 +38,20 @@ struct TSearchArea {
     bool IsValidCandidate(int32_t u, int32_t v) const { return u >= 0 && u <= MaxX() && v >= 0 && v <= MaxY(); }
 };
 
+// The area a package's parameter block describes: every block carries CurrentY, ReferenceY,
+// Width, HeightMinus16 and the HalfPel / AlwaysHalfPel flags.
+template <typename Params>
+TSearchArea SearchAreaOf(const Params& p) {
+    TSearchArea a;
+    a.Current = p.CurrentY;
+    a.Reference = p.ReferenceY;
+    a.Width = p.Width;
+    a.Height = p.HeightMinus16 + 16;
+    a.HalfPel = p.HalfPel != 0;
+    a.AlwaysHalfPel = p.AlwaysHalfPel != 0;
+    return a;
+}
+
 // Sad16x16 of the current macroblock at (x, y) against the frame candidate (u, v).
 inline int32_t FrameCandidateCost(const TKernelTable& k, const TSearchArea& a, int32_t x, int32_t y, int32_t u,
                                   int32_t v) {

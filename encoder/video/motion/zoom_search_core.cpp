@@ -11,18 +11,6 @@ namespace quillset {
 namespace {
 
 template <typename Params>
-TSearchArea AreaOf(const Params& p) {
-    TSearchArea a;
-    a.Current = p.CurrentY;
-    a.Reference = p.ReferenceY;
-    a.Width = p.Width;
-    a.Height = p.HeightMinus16 + 16;
-    a.HalfPel = p.HalfPel != 0;
-    a.AlwaysHalfPel = p.AlwaysHalfPel != 0;
-    return a;
-}
-
-template <typename Params>
 TSumPicture SumsOf(const Params& p, const uint16_t* data) {
     return {data, p.SumPitch, p.SumMaxX, p.SumMaxY, 1};
 }
@@ -39,7 +27,7 @@ TSearchBest FieldZeroVector(const TKernelTable& k, const TSearchArea& a, int32_t
 
 void FastZoomSearchFrame(const TKernelTable& k, const TFastZoomSearchPackageParams& p, int32_t x, int32_t y,
                          TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     const int32_t zeroCost = FrameCandidateCost(k, a, x, y, x, y);
     TSearchBest best{x, y, zeroCost};
     if (zeroCost > kFastZoomMinimumCost) {
@@ -65,7 +53,7 @@ void FastZoomSearchFrame(const TKernelTable& k, const TFastZoomSearchPackagePara
 
 void FastZoomSearchField(const TKernelTable& k, const TFastZoomSearchPackageParams& p, const uint16_t* fieldSums,
                          int32_t x, int32_t y, int32_t parity, TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     TSearchBest best = FieldZeroVector(k, a, x, y, parity);
     const int32_t zeroCost = best.Cost;
     if (zeroCost > kFastZoomMinimumCost) {
@@ -99,7 +87,7 @@ void FastZoomSearchField(const TKernelTable& k, const TFastZoomSearchPackagePara
 
 void ZoomSearchFrame(const TKernelTable& k, const TZoomSearchPackageParams& p, int32_t x, int32_t y,
                      TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     const int32_t zeroCost = FrameCandidateCost(k, a, x, y, x, y);
     TSearchBest best{x, y, zeroCost};
     if (zeroCost >= 1) {
@@ -122,7 +110,7 @@ void ZoomSearchFrame(const TKernelTable& k, const TZoomSearchPackageParams& p, i
 
 void ZoomSearchField(const TKernelTable& k, const TZoomSearchPackageParams& p, const uint16_t* fieldSums, int32_t x,
                      int32_t y, int32_t parity, TMotionSearchResult& result) {
-    const TSearchArea a = AreaOf(p);
+    const TSearchArea a = SearchAreaOf(p);
     const int32_t zeroCost = FieldCandidateCost(k, a, x, y, parity, x, y);
     TSearchBest best{x, y, zeroCost};
     if (zeroCost >= 1) {

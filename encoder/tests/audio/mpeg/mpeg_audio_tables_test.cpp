@@ -65,9 +65,11 @@ TEST(MPEGAudioTablesTest, QuantisationClasses) {
         EXPECT_DOUBLE_EQ(q->B, c.b) << c.steps;
     }
     // A grouped codeword must hold steps^3 values.
-    for (const QuantClass& q : kQuantClasses)
-        if (q.SamplesPerCodeword == 3)
+    for (const QuantClass& q : kQuantClasses) {
+        if (q.SamplesPerCodeword == 3) {
             EXPECT_LE(q.Steps * q.Steps * q.Steps, 1 << q.CodewordBits) << q.Steps;
+        }
+    }
 }
 
 TEST(MPEGAudioTablesTest, Layer1Classes) {
@@ -152,8 +154,9 @@ TEST(PsycTablesTest, PartitionsOfAThirdOfABark) {
         for (int32_t b = 0; b < p.Count; ++b) {
             EXPECT_EQ(p.FirstLine[b], lines) << c.frequency << " partition " << b;
             lines += p.LineCount[b];
-            if (b > 0)
+            if (b > 0) {
                 EXPECT_GT(p.Bark[b], p.Bark[b - 1]);
+            }
         }
         EXPECT_EQ(lines, kPsycLines) << c.frequency;
     }

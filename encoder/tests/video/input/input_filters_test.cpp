@@ -203,10 +203,11 @@ TEST(InversePulldownTest, RestoresTheFilmFramesAndTheirFieldSequence) {
         if (o.Flags.RepeatFirstField)
             shown.push_back(a);
         // repeat_first_field inverts the field order of the frames after it.
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(o.Flags.TopFieldFirst,
                       out[i - 1].Flags.RepeatFirstField ? !out[i - 1].Flags.TopFieldFirst
                                                         : out[i - 1].Flags.TopFieldFirst);
+        }
     }
     std::vector<int32_t> expected;
     for (int32_t n = 0; n < kFilm; ++n)

@@ -120,8 +120,6 @@ struct TPictures {
     }
 };
 
-std::string NameOf(TMotionSearchClass cls) { return cls->Name; }
-
 class SearchFamilyTest : public ::testing::TestWithParam<TMotionSearchClass> {};
 
 TEST_P(SearchFamilyTest, UnchangedMacroblocksCostNothingWithoutSearching) {
@@ -209,8 +207,9 @@ TEST_P(SearchFamilyTest, StaysInsideThePictureAndKeepsItsVectorRules) {
                     EXPECT_LE(r[i].BestX, 144);
                     EXPECT_GE(r[i].BestY, 0);
                     EXPECT_LE(r[i].BestY, i == 0 ? 80 : 81);
-                    if (i > 0)
+                    if (i > 0) {
                         EXPECT_EQ(r[i].FieldSelect, r[i].BestY & 1);
+                    }
                     if (!halfPel) {
                         EXPECT_EQ(r[i].MvX % 2, 0);
                         EXPECT_EQ(r[i].MvY % 2, 0);
