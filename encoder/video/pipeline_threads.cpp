@@ -148,8 +148,10 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
         const int64_t sequence = worker.Batch.Sequence;
         bool failed = false;
         TPipelineError error;
-        // The workers analyse side by side; the hand-over goes in batch order. A stored error or
-        // the end of the object abandons the batch.
+        // The workers analyse side by side; the hand-over goes in batch order, and so does a
+        // failed analysis: its error is stored at its turn, after every earlier batch has been
+        // handed over, as without workers. A stored error or the end of the object abandons the
+        // batch.
         if (!Terminate && !Error.Failed) {
             lock.unlock();
             try {
@@ -159,18 +161,16 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
                 error.Capture();
             }
             lock.lock();
-            if (!failed) {
-                Changed.wait(lock, [&] { return Terminate || Error.Failed || NextSequence == sequence; });
-                if (!Terminate && !Error.Failed) {
-                    lock.unlock();
-                    try {
-                        Dispatch(worker.Batch);
-                    } catch (...) {
-                        failed = true;
-                        error.Capture();
-                    }
-                    lock.lock();
+            Changed.wait(lock, [&] { return Terminate || Error.Failed || NextSequence == sequence; });
+            if (!failed && !Terminate && !Error.Failed) {
+                lock.unlock();
+                try {
+                    Dispatch(worker.Batch);
+                } catch (...) {
+                    failed = true;
+                    error.Capture();
                 }
+                lock.lock();
             }
         }
         lock.unlock();
