@@ -256,9 +256,8 @@ int64_t TEncodeRun::MotionCacheLimit(const TTimeline& timeline) const {
     int64_t limit = Options.MaxMotionCacheSize;
     if (Options.MotionCacheAutomaticSize) {
         // Bytes per pixel of a picture's motion: field vectors take about twice as many.
-        const bool fields = video.StreamType == MPEGVideoEncoder_StreamType_MPEG2 &&
-                            (video.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Interlace ||
-                             video.VideoEncodeMode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown);
+        const bool fields =
+            video.StreamType == MPEGVideoEncoder_StreamType_MPEG2 && IsInterlacedCodingMode(video.VideoEncodeMode);
         const double need = std::ceil(static_cast<double>(timeline.Frames) * video.Width * video.Height *
                                       (fields ? 0.105 : 0.0525));
         limit = std::min(limit, static_cast<int64_t>(need));

@@ -124,8 +124,7 @@ void DeriveCodingStructure(TMPEGVideoEncoder_Settings& s) {
         Fail(MPEGError_InterlaceMPEG1);
     if (mode > MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown)
         Fail(MPEGError_IllegalVideoFormat);
-    s.InterlacedCoding = mode == MPEGVideoEncoder_VideoEncodeMode_Interlace ||
-                         mode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown;
+    s.InterlacedCoding = IsInterlacedCodingMode(mode);
     s.ProgressiveSequence = mode == MPEGVideoEncoder_VideoEncodeMode_Progressive;
     if (mode == MPEGVideoEncoder_VideoEncodeMode_Progressive_32Pulldown) {
         if (s.SourceFrameRateCode != 1 && s.SourceFrameRateCode != 2)

@@ -5,6 +5,7 @@
 #include <exception>
 #include <limits>
 
+#include "stream/byte_buffer_bit_rewriter.h"
 #include "stream/separated_file_stream.h"
 
 namespace quillset {
@@ -25,80 +26,49 @@ TFieldWidths WidthsOf(const TMotionRecordGeometry& g) {
             BitsOf(2 * int64_t{g.PaddedHeight}) + 1};
 }
 
-// Most significant bit first, into bytes.
-class TBitPacker {
+// Record fields are read with the byte-buffer bit rewriter (most significant bit first), each
+// checked against the record's end first.
+class TRecordReader {
 public:
-    // count 0 .. 32.
-    void Put(uint32_t value, int32_t count) {
-        Accumulator = (Accumulator << count) | (value & static_cast<uint32_t>((uint64_t{1} << count) - 1));
-        Filled += count;
-        while (Filled >= 8) {
-            Filled -= 8;
-            Bytes.push_back(static_cast<uint8_t>(Accumulator >> Filled));
-        }
-    }
-    std::vector<uint8_t> Finish() {
-        if (Filled > 0)
-            Bytes.push_back(static_cast<uint8_t>(Accumulator << (8 - Filled)));
-        Accumulator = 0;
-        Filled = 0;
-        return std::move(Bytes);
-    }
-
-private:
-    std::vector<uint8_t> Bytes;
-    uint64_t Accumulator = 0; // the low Filled bits are pending
-    int32_t Filled = 0;
-};
-
-class TBitUnpacker {
-public:
-    explicit TBitUnpacker(std::span<const uint8_t> bytes) : Bytes(bytes) {}
+    // The rewriter never writes without ClearAhead, so the bytes stay as they are.
+    explicit TRecordReader(std::span<const uint8_t> bytes)
+        : Bits(const_cast<uint8_t*>(bytes.data()), false), TotalBits(8 * static_cast<int64_t>(bytes.size())) {}
     // count 0 .. 32; false once a read would go past the end.
     bool Get(int32_t count, uint32_t& value) {
         value = 0;
-        if (Position + count > 8 * static_cast<int64_t>(Bytes.size()))
+        if (Position() + count > TotalBits)
             return false;
-        while (Available < count) {
-            Accumulator = (Accumulator << 8) | Bytes[Next++];
-            Available += 8;
-        }
-        Available -= count;
-        value = static_cast<uint32_t>((Accumulator >> Available) & ((uint64_t{1} << count) - 1));
-        Position += count;
+        value = Bits.GetBits(count);
         return true;
     }
     // The rest of the last byte is zero and no further byte follows.
     bool EndsHere() {
-        const int64_t total = 8 * static_cast<int64_t>(Bytes.size());
-        if (total - Position >= 8)
-            return false;
-        uint32_t rest = 0;
-        return Get(static_cast<int32_t>(total - Position), rest) && rest == 0;
+        const int64_t rest = TotalBits - Position();
+        uint32_t value = 0;
+        return rest < 8 && Get(static_cast<int32_t>(rest), value) && value == 0;
     }
 
 private:
-    std::span<const uint8_t> Bytes;
-    size_t Next = 0;          // the next byte to take in
-    uint64_t Accumulator = 0; // the low Available bits are unread
-    int32_t Available = 0;
-    int64_t Position = 0;     // bits read
+    int64_t Position() const { return 8 * int64_t{Bits.GetByteIndex()} + 7 - Bits.GetBitIndex(); }
+
+    TByteBufferBitRewriter Bits;
+    int64_t TotalBits;
 };
 
-void PutSigned(TBitPacker& out, int32_t value, int32_t width) {
-    out.Put(static_cast<uint32_t>(std::abs(value)), width);
-    out.Put(value < 0 ? 1 : 0, 1);
+void PutSigned(TByteBufferBitRewriter& out, int32_t value, int32_t width) {
+    out.PutBits(static_cast<uint32_t>(std::abs(value)), width);
+    out.PutBits(value < 0 ? 1 : 0, 1);
 }
 
-void PutVector(TBitPacker& out, const TFieldWidths& w, const TMBMotionVector& v) {
+void PutVector(TByteBufferBitRewriter& out, const TFieldWidths& w, const TMBMotionVector& v) {
     PutSigned(out, v.MvX, w.VectorX);
     PutSigned(out, v.MvY, w.VectorY);
-    out.Put(static_cast<uint32_t>(v.BestX), w.X);
-    out.Put(static_cast<uint32_t>(v.BestY), w.Y);
-    out.Put(static_cast<uint32_t>(v.Cost), kCostBits);
+    out.PutBits(static_cast<uint32_t>(v.BestX), w.X);
+    out.PutBits(static_cast<uint32_t>(v.BestY), w.Y);
+    out.PutBits(static_cast<uint32_t>(v.Cost), kCostBits);
 }
 
-bool GetSigned(TBitUnpacker& in, int32_t width, int32_t& value) {
+bool GetSigned(TRecordReader& in, int32_t width, int32_t& value) {
     uint32_t magnitude = 0, sign = 0;
     if (!in.Get(width, magnitude) || !in.Get(1, sign))
         return false;
@@ -106,7 +76,7 @@ bool GetSigned(TBitUnpacker& in, int32_t width, int32_t& value) {
     return true;
 }
 
-bool GetVector(TBitUnpacker& in, const TFieldWidths& w, TMBMotionVector& v) {
+bool GetVector(TRecordReader& in, const TFieldWidths& w, TMBMotionVector& v) {
     uint32_t x = 0, y = 0, cost = 0;
     if (!GetSigned(in, w.VectorX, v.MvX) || !GetSigned(in, w.VectorY, v.MvY) || !in.Get(w.X, x) || !in.Get(w.Y, y) ||
         !in.Get(kCostBits, cost))
@@ -133,7 +103,7 @@ bool VectorInside(const TMotionRecordGeometry& g, int32_t x, int32_t y, bool fie
     return fieldRow >= 0 && fieldRow + 8 + (v.MvY & 1) <= g.PaddedHeight / 2;
 }
 
-bool ReadHeader(TBitUnpacker& in, const TFieldWidths& w) {
+bool ReadHeader(TRecordReader& in, const TFieldWidths& w) {
     const int32_t expected[4] = {w.X, w.Y, w.VectorX, w.VectorY};
     for (int32_t e : expected) {
         uint32_t value = 0;
@@ -143,7 +113,7 @@ bool ReadHeader(TBitUnpacker& in, const TFieldWidths& w) {
     return true;
 }
 
-bool ReadMacroblock(TBitUnpacker& in, const TMotionRecordGeometry& g, const TFieldWidths& w, int32_t index,
+bool ReadMacroblock(TRecordReader& in, const TMotionRecordGeometry& g, const TFieldWidths& w, int32_t index,
                     TMBInfo& mb) {
     uint32_t intra = 0, forward = 0, backward = 0, fieldDct = 0, field = 0;
     if (!in.Get(1, intra))
@@ -184,39 +154,42 @@ bool ReadMacroblock(TBitUnpacker& in, const TMotionRecordGeometry& g, const TFie
 
 std::vector<uint8_t> EncodeMotionRecord(const TMotionRecordGeometry& geometry, std::span<const TMBInfo> macroblocks) {
     const TFieldWidths w = WidthsOf(geometry);
-    TBitPacker out;
+    // Written into a zeroed buffer of the longest record, which also leaves the padding zero.
+    std::vector<uint8_t> bytes(static_cast<size_t>(MaxMotionRecordSize(geometry)));
+    TByteBufferBitRewriter out(bytes.data(), false);
     for (int32_t width : {w.X, w.Y, w.VectorX, w.VectorY})
-        out.Put(static_cast<uint32_t>(width), 8);
+        out.PutBits(static_cast<uint32_t>(width), 8);
     for (const TMBInfo& mb : macroblocks) {
         const bool intra = mb.IsIntra() || !(mb.HasForward() || mb.HasBackward());
-        out.Put(intra ? 1 : 0, 1);
+        out.PutBits(intra ? 1 : 0, 1);
         if (!intra) {
-            out.Put(mb.HasForward() ? 1 : 0, 1);
-            out.Put(mb.HasBackward() ? 1 : 0, 1);
+            out.PutBits(mb.HasForward() ? 1 : 0, 1);
+            out.PutBits(mb.HasBackward() ? 1 : 0, 1);
         }
-        out.Put(mb.IsFieldDCT() ? 1 : 0, 1);
+        out.PutBits(mb.IsFieldDCT() ? 1 : 0, 1);
         if (intra)
             continue;
         const bool field = mb.IsFieldPrediction();
-        out.Put(field ? 1 : 0, 1);
+        out.PutBits(field ? 1 : 0, 1);
         for (int32_t direction = 0; direction < 2; ++direction) {
             if (!(direction == 0 ? mb.HasForward() : mb.HasBackward()))
                 continue;
             const TMBVectorPair& pair = direction == 0 ? mb.Forward : mb.Backward;
             for (int32_t part = 0; part < (field ? 2 : 1); ++part) {
                 if (field)
-                    out.Put(static_cast<uint32_t>(pair[static_cast<size_t>(part)].FieldSelect), 1);
+                    out.PutBits(static_cast<uint32_t>(pair[static_cast<size_t>(part)].FieldSelect), 1);
                 PutVector(out, w, pair[static_cast<size_t>(part)]);
             }
         }
     }
-    return out.Finish();
+    bytes.resize(static_cast<size_t>(out.GetByteCount()));
+    return bytes;
 }
 
 bool DecodeMotionRecord(const TMotionRecordGeometry& geometry, std::span<const uint8_t> bytes,
                         std::vector<TMBInfo>& macroblocks) {
     const TFieldWidths w = WidthsOf(geometry);
-    TBitUnpacker in(bytes);
+    TRecordReader in(bytes);
     if (!ReadHeader(in, w))
         return false;
     const int32_t count = geometry.MBWidth * geometry.MBHeight;

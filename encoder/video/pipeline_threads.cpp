@@ -27,6 +27,17 @@ void WaitPolling(std::unique_lock<std::mutex>& lock, std::condition_variable& ch
         error.Raise();
 }
 
+// Runs a stage on a batch and keeps an error it raises in `error`; false when it failed.
+bool RunStage(const TPipelineStage& stage, TMPEGVideoFrameInfoList& batch, TPipelineError& error) {
+    try {
+        stage(batch);
+        return true;
+    } catch (...) {
+        error.Capture();
+        return false;
+    }
+}
+
 } // namespace
 
 void TPipelineError::Capture() {
@@ -71,14 +82,8 @@ void TMPEGVideoEncoder_EncodePipelineThread::Run() {
             return;
         Start = false;
         lock.unlock();
-        bool failed = false;
         TPipelineError error;
-        try {
-            Encode(Batch);
-        } catch (...) {
-            failed = true;
-            error.Capture();
-        }
+        const bool failed = !RunStage(Encode, Batch, error);
         Batch.Clear();
         lock.lock();
         if (failed && !Error.Failed)
@@ -152,24 +157,14 @@ void TMPEGVideoEncoder_AnalyzePipelineThread::Run(TMPEGVideoEncoder_AnalyzePipel
         // failed analysis: its error is stored at its turn, after every earlier batch has been
         // handed over, as without workers. A stored error or the end of the object abandons the
         // batch.
-        if (!Terminate && !Error.Failed) {
+        if (!Error.Failed) {
             lock.unlock();
-            try {
-                Analyze(worker.Batch);
-            } catch (...) {
-                failed = true;
-                error.Capture();
-            }
+            failed = !RunStage(Analyze, worker.Batch, error);
             lock.lock();
             Changed.wait(lock, [&] { return Terminate || Error.Failed || NextSequence == sequence; });
             if (!failed && !Terminate && !Error.Failed) {
                 lock.unlock();
-                try {
-                    Dispatch(worker.Batch);
-                } catch (...) {
-                    failed = true;
-                    error.Capture();
-                }
+                failed = !RunStage(Dispatch, worker.Batch, error);
                 lock.lock();
             }
         }

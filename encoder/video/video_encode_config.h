@@ -23,6 +23,12 @@ enum TMPEGVideoEncoder_VideoEncodeMode : uint8_t {
     MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown = 3,
 };
 
+// The modes that decide frame or field coding per macroblock (frame_pred_frame_dct 0).
+inline bool IsInterlacedCodingMode(uint8_t mode) {
+    return mode == MPEGVideoEncoder_VideoEncodeMode_Interlace ||
+           mode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown;
+}
+
 enum TMPEGVideoEncoder_RateControlMode : uint8_t {
     MPEGVideoEncoder_RateControlMode_CBR = 0,
     MPEGVideoEncoder_RateControlMode_VBR_2PASS = 1, // multipass VBR to an average rate

@@ -300,17 +300,21 @@ bool LoadCachedMotion(const TMPEGVideoEncoder_Settings& settings, TMPEGVideoFram
     return true;
 }
 
-// The prediction part of a record entry: mode and vectors, or intra when there is none.
+// The prediction of a macroblock: its directions, motion type and vectors.
+void CopyPrediction(const TMBInfo& from, TMBInfo& to) {
+    to.Flags = static_cast<uint16_t>(from.Flags & (MBInfoFlag_Forward | MBInfoFlag_Backward));
+    to.MotionType = from.MotionType;
+    to.Forward = from.Forward;
+    to.Backward = from.Backward;
+}
+
+// The prediction part of a record entry, or intra when there is none.
 TMBInfo CandidateOf(const TMBInfo& mb, bool available) {
     TMBInfo candidate;
-    if (!available) {
+    if (available)
+        CopyPrediction(mb, candidate);
+    else
         candidate.Flags = MBInfoFlag_Intra;
-        return candidate;
-    }
-    candidate.Flags = static_cast<uint16_t>(mb.Flags & (MBInfoFlag_Forward | MBInfoFlag_Backward));
-    candidate.MotionType = mb.MotionType;
-    candidate.Forward = mb.Forward;
-    candidate.Backward = mb.Backward;
     return candidate;
 }
 
@@ -379,12 +383,8 @@ void AnalyzeMacroblocks(const TMPEGVideoEncoder_Settings& settings, const TKerne
             if (loaded) {
                 const TMBInfo& m = cached[index];
                 predicted = !m.IsIntra();
-                if (predicted) {
-                    mb.Flags = static_cast<uint16_t>(m.Flags & (MBInfoFlag_Forward | MBInfoFlag_Backward));
-                    mb.MotionType = m.MotionType;
-                    mb.Forward = m.Forward;
-                    mb.Backward = m.Backward;
-                }
+                if (predicted)
+                    CopyPrediction(m, mb);
             } else {
                 TDirection fwd, bwd;
                 int32_t hint = MotionSearchFieldMode_Auto;

@@ -60,8 +60,7 @@ TMPEGVideoSequenceSyntax MakeSequenceSyntax(const TMPEGVideoEncoder_EncodeConfig
     s.Height = config.Height;
     const uint8_t mode = config.VideoEncodeMode;
     s.ProgressiveSequence = mode == MPEGVideoEncoder_VideoEncodeMode_Progressive;
-    s.InterlacedCoding = mode == MPEGVideoEncoder_VideoEncodeMode_Interlace ||
-                         mode == MPEGVideoEncoder_VideoEncodeMode_Auto_Inv32Pulldown;
+    s.InterlacedCoding = IsInterlacedCodingMode(mode);
     s.MBWidth = (config.Width + 15) / 16;
     s.MBHeight = s.ProgressiveSequence ? (config.Height + 15) / 16 : 2 * ((config.Height + 31) / 32);
     s.ChromaFormat = config.YUVFormat == 2 ? 2 : 1;
